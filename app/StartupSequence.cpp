@@ -1,0 +1,39 @@
+#include "app/StartupSequence.h"
+
+#include "detect/Detectors.h"
+#include "detect/StartupWarning.h"
+
+namespace {
+
+constexpr const char* kCloseScannerAppWarning =
+    "You must close the scanning application before change the setting by "
+    "this program.";
+
+}  // namespace
+
+StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
+                                  SettingToolState& state) {
+  DetectionResult& detection = state.detection;
+  TargetFlags tooOld = {};
+  detection.m_bTwainFound =
+      DetectTwainDriver(ops, detection, &FlagOf(tooOld, ScanTarget::Twain));
+  detection.m_bIsisFound =
+      DetectIsisDriver(ops, detection, &FlagOf(tooOld, ScanTarget::Isis));
+  detection.m_bCaptureFound =
+      DetectCaptureApp(ops, detection, &FlagOf(tooOld, ScanTarget::Capture));
+
+  TargetFlags found = {};
+  for (ScanTarget target : kAllTargets) {
+    FlagOf(found, target) = FoundFlag(detection, target);
+  }
+  MessageText warning;
+  BuildStartupWarning(found, tooOld, warning);
+  if (!warning.IsEmpty()) ops.ShowMessage(owner, warning.text, "Warning");
+
+  if (!detection.m_bTwainFound && !detection.m_bIsisFound &&
+      !detection.m_bCaptureFound) {
+    return StartupOutcome::EndProcess;
+  }
+  ops.ShowMessage(owner, kCloseScannerAppWarning, "Warning");
+  return StartupOutcome::ShowDialog;
+}

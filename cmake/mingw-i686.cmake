@@ -1,0 +1,5 @@
+# The shipped program: 32-bit Windows, MinGW-w64 from Debian's packages.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(VRP_MINGW_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,94 @@
+#include "detect/Detectors.h"
+
+#include <cstring>
+
+#include "detect/BoundedString.h"
+#include "detect/VersionCheck.h"
+
+namespace {
+
+// Builds every INI path of the target from its base directory. On a path
+// that would not fit, all of them are emptied and false is returned.
+bool BuildIniPaths(DetectionResult& result, ScanTarget target,
+                   const char* baseDir) {
+  for (const IniFileSlot& slot : kIniFiles) {
+    if (slot.target != target) continue;
+    char* path = result.*slot.path;
+    if (!CopyBounded(path, kPathBufferSize, baseDir) ||
+        !AppendBounded(path, kPathBufferSize, slot.suffix)) {
+      ClearIniPaths(result, target);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The steps shared by every target once its base directory is known: probe
+// file, version test, INI paths.
+int DetectUnder(PlatformOps& ops, DetectionResult& result, ScanTarget target,
+                const char* baseDir, int* tooOld) {
+  const TargetInfo& info = InfoOf(target);
+  char probe[kPathBufferSize];
+  if (!CopyBounded(probe, sizeof probe, baseDir) ||
+      !AppendBounded(probe, sizeof probe, info.probeSuffix) ||
+      !ops.PathExists(probe)) {
+    ClearIniPaths(result, target);
+    return 0;
+  }
+  if (IsFileVersionOlder(ops, probe, info.minMajor, info.minMinor)) {
+    *tooOld = 1;
+    ClearIniPaths(result, target);
+    return 0;
+  }
+  return BuildIniPaths(result, target, baseDir) ? 1 : 0;
+}
+
+int DetectUnderWindowsDir(PlatformOps& ops, DetectionResult& result,
+                          ScanTarget target, int* tooOld) {
+  char windowsDir[kPathBufferSize];
+  const unsigned length = ops.GetWindowsDir(windowsDir, sizeof windowsDir);
+  if (length == 0 || length >= sizeof windowsDir) {
+    ClearIniPaths(result, target);
+    return 0;
+  }
+  return DetectUnder(ops, result, target, windowsDir, tooOld);
+}
+
+// Reads the install directory into `dir`. True only for a non-empty string
+// value terminated inside the buffer; the registry guarantees neither.
+bool ReadInstallDir(PlatformOps& ops, char (&dir)[kPathBufferSize]) {
+  unsigned long size = sizeof dir;
+  unsigned long type = 0;
+  const long status =
+      ops.ReadRegistryValue(kCaptureAppKey, kCaptureAppValue,
+                            reinterpret_cast<unsigned char*>(dir), &size, &type);
+  if (status != os_error::kSuccess) return false;
+  if (type != reg_type::kString && type != reg_type::kExpandString) {
+    return false;
+  }
+  if (size == 0 || size > sizeof dir) return false;
+  if (std::memchr(dir, '\0', size) == nullptr) return false;
+  return dir[0] != '\0';
+}
+
+}  // namespace
+
+int DetectTwainDriver(PlatformOps& ops, DetectionResult& result, int* tooOld) {
+  return DetectUnderWindowsDir(ops, result, ScanTarget::Twain, tooOld);
+}
+
+int DetectIsisDriver(PlatformOps& ops, DetectionResult& result, int* tooOld) {
+  return DetectUnderWindowsDir(ops, result, ScanTarget::Isis, tooOld);
+}
+
+int DetectCaptureApp(PlatformOps& ops, DetectionResult& result, int* tooOld) {
+  // The install directory is read straight into the INI path's buffer; it
+  // is copied out before the path is built in place.
+  if (!ReadInstallDir(ops, result.m_szCaptureIni)) {
+    ClearIniPaths(result, ScanTarget::Capture);
+    return 0;
+  }
+  char installDir[kPathBufferSize];
+  std::memcpy(installDir, result.m_szCaptureIni, sizeof installDir);
+  return DetectUnder(ops, result, ScanTarget::Capture, installDir, tooOld);
+}

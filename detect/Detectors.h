@@ -1,0 +1,18 @@
+// Detection of the three targets. Each detector fills the target's INI paths
+// in `result` and returns 1 when the target is Found. When it is installed
+// but older than its minimum version, the detector sets *tooOld to 1 (and
+// never to 0: the caller clears it first). Any path that would not fit its
+// 260-byte buffer, and any failing platform call, makes the target Absent.
+#pragma once
+
+#include "detect/ScanTargets.h"
+#include "platform/PlatformOps.h"
+
+// The registry key and value that record the capture application's
+// install directory (HKEY_LOCAL_MACHINE, 32-bit view).
+constexpr const char* kCaptureAppKey = "SOFTWARE\\Norvel\\Lumora\\1.00.000";
+constexpr const char* kCaptureAppValue = "InstallDir";
+
+int DetectTwainDriver(PlatformOps& ops, DetectionResult& result, int* tooOld);
+int DetectIsisDriver(PlatformOps& ops, DetectionResult& result, int* tooOld);
+int DetectCaptureApp(PlatformOps& ops, DetectionResult& result, int* tooOld);

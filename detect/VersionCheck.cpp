@@ -1,0 +1,107 @@
+#include "detect/VersionCheck.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool IsSeparator(char c) { return c == ',' || c == '.'; }
+
+bool IsAsciiSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// atoi's reading (leading white space, an optional sign, decimal digits up to
+// the first other character, 0 without digits), but saturating instead of
+// overflowing on absurdly long digit runs.
+int ParseLeadingInt(const char* text) {
+  while (IsAsciiSpace(*text)) ++text;
+  const bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  long long value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    value = value * 10 + (*text - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) break;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+// Copies a version string of at most `length` characters out of the version
+// block, which need not terminate it. False when it would not fit.
+bool CopyVersionString(const void* data, unsigned length,
+                       char (&out)[kPathBufferSize]) {
+  const std::size_t textLength =
+      strnlen(static_cast<const char*>(data), length);
+  if (textLength >= sizeof out) return false;
+  std::memcpy(out, data, textLength);
+  out[textLength] = '\0';
+  return true;
+}
+
+// The result of the version test once the version block is loaded.
+int IsBlockVersionOlder(PlatformOps& ops, const void* block, int minMajor,
+                        int minMinor) {
+  const void* translation = nullptr;
+  unsigned translationLength = 0;
+  if (!ops.QueryVersionValue(block, "\\VarFileInfo\\Translation",
+                             &translation, &translationLength) ||
+      translation == nullptr || translationLength < 4) {
+    return 0;
+  }
+  // The first translation: a 16-bit language, then a 16-bit code page.
+  std::uint16_t language = 0;
+  std::uint16_t codePage = 0;
+  std::memcpy(&language, translation, sizeof language);
+  std::memcpy(&codePage, static_cast<const char*>(translation) + 2,
+              sizeof codePage);
+
+  char subBlock[64];
+  std::snprintf(subBlock, sizeof subBlock,
+                "\\StringFileInfo\\%04x%04x\\FileVersion",
+                static_cast<unsigned>(language),
+                static_cast<unsigned>(codePage));
+  const void* versionData = nullptr;
+  unsigned versionLength = 0;
+  if (!ops.QueryVersionValue(block, subBlock, &versionData, &versionLength) ||
+      versionData == nullptr) {
+    return 0;
+  }
+  char version[kPathBufferSize];
+  if (!CopyVersionString(versionData, versionLength, version)) return 0;
+  return IsVersionStringOlder(version, minMajor, minMinor);
+}
+
+}  // namespace
+
+int IsVersionStringOlder(const char* version, int minMajor, int minMinor) {
+  if (strnlen(version, kPathBufferSize) >= kPathBufferSize) return 0;
+
+  // A field ends at the next separator or at the end of the text; parsing
+  // stops at either, so each field is read in place.
+  const int major = ParseLeadingInt(version);
+  int minor = 0;
+  const char* separator = version;
+  while (*separator != '\0' && !IsSeparator(*separator)) ++separator;
+  if (*separator != '\0') minor = ParseLeadingInt(separator + 1);
+
+  return major < minMajor || (major == minMajor && minor < minMinor) ? 1 : 0;
+}
+
+int IsFileVersionOlder(PlatformOps& ops, const char* path, int minMajor,
+                       int minMinor) {
+  const unsigned long size = ops.GetVersionInfoSize(path);
+  if (size == 0) return 0;
+  void* block = ops.AllocateZeroed(size);
+  if (block == nullptr) return 0;
+  int older = 0;
+  if (ops.GetVersionInfo(path, size, block)) {
+    older = IsBlockVersionOlder(ops, block, minMajor, minMinor);
+  }
+  ops.FreeBlock(block);
+  return older;
+}

@@ -1,0 +1,121 @@
+// The operating-system services the program's logic calls. The logic never
+// includes a Win32 header: it reaches Windows only through this interface, so
+// it builds anywhere and is tested against an in-memory fake as well as the
+// real implementation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Opaque Win32 handles (HANDLE, PSID, HWND) as the logic sees them.
+using OsHandle = void*;
+using OsSid = void*;
+using OsWindow = void*;
+
+// The platform's path limit including the terminator (MAX_PATH). Paths and
+// messages are built in buffers of this size.
+constexpr std::size_t kPathBufferSize = 260;
+
+// Win32 error and registry-type values the logic compares against.
+namespace os_error {
+constexpr unsigned long kSuccess = 0;
+constexpr unsigned long kFileNotFound = 2;
+constexpr unsigned long kInsufficientBuffer = 122;
+constexpr unsigned long kMoreData = 234;
+constexpr unsigned long kAlreadyExists = 183;
+}  // namespace os_error
+
+namespace reg_type {
+constexpr unsigned long kString = 1;        // REG_SZ
+constexpr unsigned long kExpandString = 2;  // REG_EXPAND_SZ
+constexpr unsigned long kBinary = 3;        // REG_BINARY
+constexpr unsigned long kDword = 4;         // REG_DWORD
+}  // namespace reg_type
+
+// The layout of TOKEN_GROUPS, so the logic can walk the group list that
+// GetTokenGroups fills. The Win32 implementation checks that the layouts
+// agree on both 32- and 64-bit builds.
+struct TokenGroupEntry {
+  OsSid sid;
+  std::uint32_t attributes;
+};
+struct TokenGroupList {
+  std::uint32_t groupCount;
+  TokenGroupEntry groups[1];
+};
+
+class PlatformOps {
+ public:
+  virtual ~PlatformOps() = default;
+
+  // GetWindowsDirectoryA: the directory without a trailing backslash. Returns
+  // the length copied, 0 on failure, or the size needed (> size - 1) when the
+  // buffer is too small, in which case the buffer holds nothing usable.
+  virtual unsigned GetWindowsDir(char* buffer, unsigned size) = 0;
+
+  // _access(path, 0): 1 when the file or directory exists, else 0.
+  virtual int PathExists(const char* path) = 0;
+
+  // RegOpenKeyExA(HKLM, keyPath, full access, 32-bit view) and
+  // RegQueryValueExA(valueName) into buffer; *size is the buffer size on
+  // entry and the byte count stored (or needed) on return, *type the value's
+  // type. The key is closed before returning. Returns the Win32 error code:
+  // 0 on success, kMoreData when the buffer was too small. The bytes are
+  // stored as they are in the registry: nothing guarantees a terminator.
+  virtual long ReadRegistryValue(const char* keyPath, const char* valueName,
+                                 unsigned char* buffer, unsigned long* size,
+                                 unsigned long* type) = 0;
+
+  // GetFileVersionInfoSizeA: the size of the version block, 0 when the file
+  // has none (or cannot be read).
+  virtual unsigned long GetVersionInfoSize(const char* path) = 0;
+  // GetFileVersionInfoA into a block of `size` bytes: non-zero on success.
+  virtual int GetVersionInfo(const char* path, unsigned long size,
+                             void* block) = 0;
+  // VerQueryValueA: non-zero and *data pointing into the block on success.
+  // *length is in bytes for binary values such as "\VarFileInfo\Translation"
+  // and in characters for string values.
+  virtual int QueryVersionValue(const void* block, const char* subBlock,
+                                const void** data, unsigned* length) = 0;
+
+  // GetPrivateProfileIntA with default 0: 0 when the file, the section or
+  // the key is missing.
+  virtual int ReadIniInt(const char* section, const char* key,
+                         const char* path) = 0;
+  // WritePrivateProfileStringA: non-zero on success. Replaces or adds the key
+  // (and its section), keeps the rest of the file, creates a missing file in
+  // an existing directory.
+  virtual int WriteIniString(const char* section, const char* key,
+                             const char* value, const char* path) = 0;
+
+  // CreateMutexA(no attributes, not owned, name), then GetLastError into
+  // *lastError. Null on failure; kAlreadyExists when the name was held.
+  virtual OsHandle CreateNamedMutex(const char* name,
+                                    unsigned long* lastError) = 0;
+  virtual void CloseOsHandle(OsHandle handle) = 0;
+
+  // OpenProcessToken(current process, TOKEN_QUERY): non-zero on success.
+  virtual int OpenProcessTokenForQuery(OsHandle* token) = 0;
+  // GetTokenInformation(TokenGroups): non-zero on success; on failure
+  // *lastError holds GetLastError (kInsufficientBuffer with *needed set when
+  // the buffer was too small).
+  virtual int GetTokenGroups(OsHandle token, void* buffer, unsigned long size,
+                             unsigned long* needed,
+                             unsigned long* lastError) = 0;
+  // AllocateAndInitializeSid for S-1-5-32-544: non-zero on success; the SID
+  // is freed with FreeOsSid.
+  virtual int AllocateAdministratorsSid(OsSid* sid) = 0;
+  virtual int EqualSids(OsSid first, OsSid second) = 0;
+  virtual void FreeOsSid(OsSid sid) = 0;
+
+  // A zero-filled block, or null when the allocation fails; freed with
+  // FreeBlock.
+  virtual void* AllocateZeroed(std::size_t size) = 0;
+  virtual void FreeBlock(void* block) = 0;
+
+  // OutputDebugStringA.
+  virtual void DebugOutput(const char* text) = 0;
+  // MessageBoxA(owner, text, caption, MB_OK): modal, one OK button, no icon.
+  virtual void ShowMessage(OsWindow owner, const char* text,
+                           const char* caption) = 0;
+};

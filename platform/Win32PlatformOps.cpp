@@ -1,0 +1,128 @@
+#include "platform/Win32PlatformOps.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdlib>
+
+// The logic walks TOKEN_GROUPS through its own mirror of the layout.
+static_assert(sizeof(TokenGroupEntry) == sizeof(SID_AND_ATTRIBUTES));
+static_assert(offsetof(TokenGroupEntry, attributes) ==
+              offsetof(SID_AND_ATTRIBUTES, Attributes));
+static_assert(offsetof(TokenGroupList, groups) ==
+              offsetof(TOKEN_GROUPS, Groups));
+static_assert(sizeof(OsHandle) == sizeof(HANDLE));
+static_assert(sizeof(unsigned long) == sizeof(DWORD));
+
+unsigned Win32PlatformOps::GetWindowsDir(char* buffer, unsigned size) {
+  return GetWindowsDirectoryA(buffer, size);
+}
+
+int Win32PlatformOps::PathExists(const char* path) {
+  return _access(path, 0) == 0 ? 1 : 0;
+}
+
+long Win32PlatformOps::ReadRegistryValue(const char* keyPath,
+                                         const char* valueName,
+                                         unsigned char* buffer,
+                                         unsigned long* size,
+                                         unsigned long* type) {
+  // The 32-bit view: what the shipped 32-bit program sees on 64-bit Windows,
+  // and what its 64-bit twin must see too.
+  HKEY key = nullptr;
+  const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0,
+                                    KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key);
+  if (opened != ERROR_SUCCESS) return opened;
+  const LONG queried =
+      RegQueryValueExA(key, valueName, nullptr, type, buffer, size);
+  RegCloseKey(key);
+  return queried;
+}
+
+unsigned long Win32PlatformOps::GetVersionInfoSize(const char* path) {
+  return GetFileVersionInfoSizeA(path, nullptr);
+}
+
+int Win32PlatformOps::GetVersionInfo(const char* path, unsigned long size,
+                                     void* block) {
+  return GetFileVersionInfoA(path, 0, size, block) ? 1 : 0;
+}
+
+int Win32PlatformOps::QueryVersionValue(const void* block,
+                                        const char* subBlock,
+                                        const void** data, unsigned* length) {
+  void* found = nullptr;
+  UINT foundLength = 0;
+  if (!VerQueryValueA(block, subBlock, &found, &foundLength)) return 0;
+  *data = found;
+  *length = foundLength;
+  return 1;
+}
+
+int Win32PlatformOps::ReadIniInt(const char* section, const char* key,
+                                 const char* path) {
+  return static_cast<int>(GetPrivateProfileIntA(section, key, 0, path));
+}
+
+int Win32PlatformOps::WriteIniString(const char* section, const char* key,
+                                     const char* value, const char* path) {
+  return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
+}
+
+OsHandle Win32PlatformOps::CreateNamedMutex(const char* name,
+                                            unsigned long* lastError) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+  *lastError = GetLastError();
+  return mutex;
+}
+
+void Win32PlatformOps::CloseOsHandle(OsHandle handle) { CloseHandle(handle); }
+
+int Win32PlatformOps::OpenProcessTokenForQuery(OsHandle* token) {
+  HANDLE opened = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return 0;
+  *token = opened;
+  return 1;
+}
+
+int Win32PlatformOps::GetTokenGroups(OsHandle token, void* buffer,
+                                     unsigned long size, unsigned long* needed,
+                                     unsigned long* lastError) {
+  if (GetTokenInformation(token, TokenGroups, buffer, size, needed)) return 1;
+  *lastError = GetLastError();
+  return 0;
+}
+
+int Win32PlatformOps::AllocateAdministratorsSid(OsSid* sid) {
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID allocated = nullptr;
+  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                &allocated)) {
+    return 0;
+  }
+  *sid = allocated;
+  return 1;
+}
+
+int Win32PlatformOps::EqualSids(OsSid first, OsSid second) {
+  return EqualSid(first, second) ? 1 : 0;
+}
+
+void Win32PlatformOps::FreeOsSid(OsSid sid) { FreeSid(sid); }
+
+void* Win32PlatformOps::AllocateZeroed(std::size_t size) {
+  return std::calloc(1, size);
+}
+
+void Win32PlatformOps::FreeBlock(void* block) { std::free(block); }
+
+void Win32PlatformOps::DebugOutput(const char* text) {
+  OutputDebugStringA(text);
+}
+
+void Win32PlatformOps::ShowMessage(OsWindow owner, const char* text,
+                                   const char* caption) {
+  MessageBoxA(static_cast<HWND>(owner), text, caption, MB_OK);
+}

@@ -1,0 +1,36 @@
+// PlatformOps over the real Win32 API.
+#pragma once
+
+#include "platform/PlatformOps.h"
+
+class Win32PlatformOps final : public PlatformOps {
+ public:
+  unsigned GetWindowsDir(char* buffer, unsigned size) override;
+  int PathExists(const char* path) override;
+  long ReadRegistryValue(const char* keyPath, const char* valueName,
+                         unsigned char* buffer, unsigned long* size,
+                         unsigned long* type) override;
+  unsigned long GetVersionInfoSize(const char* path) override;
+  int GetVersionInfo(const char* path, unsigned long size,
+                     void* block) override;
+  int QueryVersionValue(const void* block, const char* subBlock,
+                        const void** data, unsigned* length) override;
+  int ReadIniInt(const char* section, const char* key,
+                 const char* path) override;
+  int WriteIniString(const char* section, const char* key, const char* value,
+                     const char* path) override;
+  OsHandle CreateNamedMutex(const char* name,
+                            unsigned long* lastError) override;
+  void CloseOsHandle(OsHandle handle) override;
+  int OpenProcessTokenForQuery(OsHandle* token) override;
+  int GetTokenGroups(OsHandle token, void* buffer, unsigned long size,
+                     unsigned long* needed, unsigned long* lastError) override;
+  int AllocateAdministratorsSid(OsSid* sid) override;
+  int EqualSids(OsSid first, OsSid second) override;
+  void FreeOsSid(OsSid sid) override;
+  void* AllocateZeroed(std::size_t size) override;
+  void FreeBlock(void* block) override;
+  void DebugOutput(const char* text) override;
+  void ShowMessage(OsWindow owner, const char* text,
+                   const char* caption) override;
+};

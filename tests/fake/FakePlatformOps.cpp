@@ -1,0 +1,354 @@
+#include "tests/fake/FakePlatformOps.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "detect/Detectors.h"
+#include "tests/fake/FakeIni.h"
+
+namespace {
+
+// Windows paths and names are compared without regard to case, and the file
+// system takes a doubled separator as one.
+std::string Lower(const std::string& text) {
+  std::string lower;
+  for (char c : text) {
+    if (c == '\\' && !lower.empty() && lower.back() == '\\') continue;
+    lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return lower;
+}
+
+std::string ParentOf(const std::string& path) {
+  const auto slash = path.find_last_of('\\');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+void PutU32(std::string& out, std::uint32_t value) {
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+std::uint32_t GetU32(const char*& cursor) {
+  std::uint32_t value;
+  std::memcpy(&value, cursor, sizeof value);
+  cursor += sizeof value;
+  return value;
+}
+
+}  // namespace
+
+const char* FakePlatformOps::NameOf(Op op) {
+  static const char* const kNames[kOpCount] = {
+      "GetWindowsDir",    "PathExists",        "ReadRegistryValue",
+      "GetVersionInfoSize", "GetVersionInfo",  "QueryVersionValue",
+      "ReadIniInt",       "WriteIniString",    "CreateNamedMutex",
+      "OpenProcessToken", "GetTokenGroups",    "AllocateAdministratorsSid",
+      "EqualSids",        "AllocateZeroed",
+  };
+  return kNames[static_cast<int>(op)];
+}
+
+FakePlatformOps::~FakePlatformOps() {
+  for (OsSid sid : liveSids_) delete[] static_cast<char*>(sid);
+  for (void* block : liveBlocks_) std::free(block);
+}
+
+void FakePlatformOps::AddDirectory(const std::string& path) {
+  for (std::string dir = path; !dir.empty(); dir = ParentOf(dir)) {
+    directories_.insert(Lower(dir));
+  }
+}
+
+void FakePlatformOps::AddFile(const std::string& path) {
+  AddDirectory(ParentOf(path));
+  files_[Lower(path)] = std::nullopt;
+}
+
+void FakePlatformOps::AddVersionedFile(const std::string& path,
+                                      const VersionResource& resource) {
+  AddDirectory(ParentOf(path));
+  files_[Lower(path)] = resource;
+}
+
+void FakePlatformOps::AddFileWithVersion(const std::string& path,
+                                        const std::string& fileVersion) {
+  const char translation[4] = {0x09, 0x04, static_cast<char>(0xB0), 0x04};
+  AddVersionedFile(
+      path, {{"\\VarFileInfo\\Translation", {std::string(translation, 4), 4}},
+             {"\\StringFileInfo\\040904B0\\FileVersion",
+              {fileVersion + '\0',
+               static_cast<unsigned>(fileVersion.size() + 1)}}});
+}
+
+void FakePlatformOps::SetRegistryValue(const std::string& keyPath,
+                                       const std::string& name,
+                                       const RegistryValue& value) {
+  registry_[Lower(keyPath + "\\" + name)] = value;
+}
+
+void FakePlatformOps::SetInstallDir(const std::string& dir) {
+  SetRegistryValue(kCaptureAppKey, kCaptureAppValue,
+                   {reg_type::kString, dir + '\0'});
+}
+
+void FakePlatformOps::SetIniText(const std::string& path,
+                                 const std::string& text) {
+  AddDirectory(ParentOf(path));
+  iniFiles_[Lower(path)] = text;
+}
+
+std::optional<std::string> FakePlatformOps::IniText(
+    const std::string& path) const {
+  auto it = iniFiles_.find(Lower(path));
+  if (it == iniFiles_.end()) return std::nullopt;
+  return it->second;
+}
+
+void FakePlatformOps::HoldMutexElsewhere(const std::string& name) {
+  ++mutexHolders_[Lower(name)];
+}
+
+void FakePlatformOps::FailCall(Op op, int index) {
+  failures_[static_cast<int>(op)].insert(index);
+}
+
+bool FakePlatformOps::ShouldFail(Op op) {
+  const int index = calls_[static_cast<int>(op)]++;
+  auto it = failures_.find(static_cast<int>(op));
+  return it != failures_.end() &&
+         (it->second.count(index) != 0 || it->second.count(kEveryCall) != 0);
+}
+
+OsHandle FakePlatformOps::NewHandle() {
+  return reinterpret_cast<OsHandle>(nextHandle_++);
+}
+
+unsigned FakePlatformOps::GetWindowsDir(char* buffer, unsigned size) {
+  if (ShouldFail(Op::GetWindowsDir)) return 0;
+  const unsigned length = static_cast<unsigned>(windowsDir.size());
+  if (length + 1 > size) return length + 1;
+  std::memcpy(buffer, windowsDir.c_str(), length + 1);
+  return length;
+}
+
+int FakePlatformOps::PathExists(const char* path) {
+  if (ShouldFail(Op::PathExists)) return 0;
+  const std::string key = Lower(path);
+  return files_.count(key) || iniFiles_.count(key) || directories_.count(key)
+             ? 1
+             : 0;
+}
+
+long FakePlatformOps::ReadRegistryValue(const char* keyPath,
+                                        const char* valueName,
+                                        unsigned char* buffer,
+                                        unsigned long* size,
+                                        unsigned long* type) {
+  constexpr long kAccessDenied = 5;
+  if (ShouldFail(Op::ReadRegistryValue)) return kAccessDenied;
+  auto it = registry_.find(Lower(std::string(keyPath) + "\\" + valueName));
+  if (it == registry_.end()) return static_cast<long>(os_error::kFileNotFound);
+  const RegistryValue& value = it->second;
+  *type = value.type;
+  const unsigned long available = *size;
+  *size = static_cast<unsigned long>(value.bytes.size());
+  if (value.bytes.size() > available) {
+    return static_cast<long>(os_error::kMoreData);
+  }
+  std::memcpy(buffer, value.bytes.data(), value.bytes.size());
+  return static_cast<long>(os_error::kSuccess);
+}
+
+// The block is the resource's values one after another:
+// [count] then per value [name length][name][reported length][size][bytes].
+std::string FakePlatformOps::SerializeVersionResource(
+    const std::string& path) const {
+  const VersionResource& resource = *files_.at(Lower(path));
+  std::string block;
+  PutU32(block, static_cast<std::uint32_t>(resource.size()));
+  for (const auto& [name, value] : resource) {
+    PutU32(block, static_cast<std::uint32_t>(name.size()));
+    block += name;
+    PutU32(block, value.reportedLength);
+    PutU32(block, static_cast<std::uint32_t>(value.bytes.size()));
+    block += value.bytes;
+  }
+  return block;
+}
+
+unsigned long FakePlatformOps::GetVersionInfoSize(const char* path) {
+  if (ShouldFail(Op::GetVersionInfoSize)) return 0;
+  auto it = files_.find(Lower(path));
+  if (it == files_.end() || !it->second) return 0;
+  return static_cast<unsigned long>(SerializeVersionResource(path).size());
+}
+
+int FakePlatformOps::GetVersionInfo(const char* path, unsigned long size,
+                                    void* block) {
+  if (ShouldFail(Op::GetVersionInfo)) return 0;
+  auto it = files_.find(Lower(path));
+  if (it == files_.end() || !it->second) return 0;
+  const std::string serialized = SerializeVersionResource(path);
+  if (serialized.size() > size) return 0;
+  std::memcpy(block, serialized.data(), serialized.size());
+  return 1;
+}
+
+int FakePlatformOps::QueryVersionValue(const void* block,
+                                       const char* subBlock,
+                                       const void** data, unsigned* length) {
+  if (ShouldFail(Op::QueryVersionValue)) return 0;
+  const char* cursor = static_cast<const char*>(block);
+  const std::uint32_t count = GetU32(cursor);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t nameLength = GetU32(cursor);
+    const std::string name(cursor, nameLength);
+    cursor += nameLength;
+    const std::uint32_t reported = GetU32(cursor);
+    const std::uint32_t byteCount = GetU32(cursor);
+    if (Lower(name) == Lower(subBlock)) {
+      *data = cursor;
+      *length = reported;
+      return 1;
+    }
+    cursor += byteCount;
+  }
+  return 0;
+}
+
+int FakePlatformOps::ReadIniInt(const char* section, const char* key,
+                                const char* path) {
+  if (ShouldFail(Op::ReadIniInt)) return 0;
+  auto it = iniFiles_.find(Lower(path));
+  if (it == iniFiles_.end()) return 0;
+  auto value = FindIniValue(it->second, section, key);
+  return value ? IniValueAsInt(*value) : 0;
+}
+
+int FakePlatformOps::WriteIniString(const char* section, const char* key,
+                                    const char* value, const char* path) {
+  if (ShouldFail(Op::WriteIniString)) return 0;
+  const std::string file = Lower(path);
+  if (!directories_.count(ParentOf(file))) return 0;
+  iniFiles_[file] = SetIniValue(iniFiles_[file], section, key, value);
+  iniWrites.push_back(std::string(path) + "|" + section + "|" + key + "=" +
+                      value);
+  return 1;
+}
+
+OsHandle FakePlatformOps::CreateNamedMutex(const char* name,
+                                           unsigned long* lastError) {
+  constexpr unsigned long kAccessDenied = 5;
+  if (ShouldFail(Op::CreateNamedMutex)) {
+    *lastError = kAccessDenied;
+    return nullptr;
+  }
+  int& holders = mutexHolders_[Lower(name)];
+  *lastError = holders > 0 ? os_error::kAlreadyExists : os_error::kSuccess;
+  ++holders;
+  OsHandle handle = NewHandle();
+  openHandles_[handle] = Lower(name);
+  return handle;
+}
+
+void FakePlatformOps::CloseOsHandle(OsHandle handle) {
+  auto it = openHandles_.find(handle);
+  if (it == openHandles_.end()) {
+    ++badReleases;
+    return;
+  }
+  if (!it->second.empty()) --mutexHolders_[it->second];
+  openHandles_.erase(it);
+}
+
+int FakePlatformOps::OpenProcessTokenForQuery(OsHandle* token) {
+  if (ShouldFail(Op::OpenProcessToken)) return 0;
+  *token = NewHandle();
+  openHandles_[*token] = "";
+  return 1;
+}
+
+// The buffer holds the group list, then the SID strings it points to.
+int FakePlatformOps::GetTokenGroups(OsHandle, void* buffer, unsigned long size,
+                                    unsigned long* needed,
+                                    unsigned long* lastError) {
+  constexpr unsigned long kAccessDenied = 5;
+  if (ShouldFail(Op::GetTokenGroups)) {
+    *lastError = kAccessDenied;
+    return 0;
+  }
+  const std::size_t listSize = offsetof(TokenGroupList, groups) +
+                               tokenGroups.size() * sizeof(TokenGroupEntry);
+  std::size_t total = std::max(listSize, sizeof(TokenGroupList));
+  for (const TokenGroup& group : tokenGroups) total += group.sid.size() + 1;
+  *needed = static_cast<unsigned long>(total);
+  if (buffer == nullptr || size < total) {
+    *lastError = os_error::kInsufficientBuffer;
+    return 0;
+  }
+  auto* bytes = static_cast<char*>(buffer);
+  std::uint32_t count = static_cast<std::uint32_t>(tokenGroups.size());
+  std::memcpy(bytes, &count, sizeof count);
+  char* strings = bytes + std::max(listSize, sizeof(TokenGroupList));
+  auto* entries = reinterpret_cast<TokenGroupEntry*>(
+      bytes + offsetof(TokenGroupList, groups));
+  for (const TokenGroup& group : tokenGroups) {
+    std::memcpy(strings, group.sid.c_str(), group.sid.size() + 1);
+    entries->sid = strings;
+    entries->attributes = group.attributes;
+    ++entries;
+    strings += group.sid.size() + 1;
+  }
+  return 1;
+}
+
+int FakePlatformOps::AllocateAdministratorsSid(OsSid* sid) {
+  if (ShouldFail(Op::AllocateAdministratorsSid)) return 0;
+  char* text = new char[std::strlen(kAdministratorsSid) + 1];
+  std::strcpy(text, kAdministratorsSid);
+  *sid = text;
+  liveSids_.insert(text);
+  return 1;
+}
+
+int FakePlatformOps::EqualSids(OsSid first, OsSid second) {
+  if (ShouldFail(Op::EqualSids)) return 0;
+  return std::strcmp(static_cast<const char*>(first),
+                     static_cast<const char*>(second)) == 0
+             ? 1
+             : 0;
+}
+
+void FakePlatformOps::FreeOsSid(OsSid sid) {
+  if (liveSids_.erase(sid)) {
+    delete[] static_cast<char*>(sid);
+  } else {
+    ++badReleases;
+  }
+}
+
+void* FakePlatformOps::AllocateZeroed(std::size_t size) {
+  if (ShouldFail(Op::AllocateZeroed)) return nullptr;
+  void* block = std::calloc(1, size);
+  if (block != nullptr) liveBlocks_.insert(block);
+  return block;
+}
+
+void FakePlatformOps::FreeBlock(void* block) {
+  if (liveBlocks_.erase(block)) {
+    std::free(block);
+  } else {
+    ++badReleases;
+  }
+}
+
+void FakePlatformOps::DebugOutput(const char* text) {
+  debugOutput.push_back(text);
+}
+
+void FakePlatformOps::ShowMessage(OsWindow owner, const char* text,
+                                  const char* caption) {
+  messages.push_back({owner, text, caption});
+}

@@ -1,0 +1,159 @@
+// An in-memory PlatformOps for unit tests: a file system with version
+// resources and INI files, the capture application's registry value, named
+// mutexes, the process token's groups, recorded message boxes and debugger
+// output. Any single call of any operation can be made to fail, and every
+// handle, SID and block handed out is tracked so leaks show.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/PlatformOps.h"
+
+class FakePlatformOps final : public PlatformOps {
+ public:
+  enum class Op {
+    GetWindowsDir,
+    PathExists,
+    ReadRegistryValue,
+    GetVersionInfoSize,
+    GetVersionInfo,
+    QueryVersionValue,
+    ReadIniInt,
+    WriteIniString,
+    CreateNamedMutex,
+    OpenProcessToken,
+    GetTokenGroups,
+    AllocateAdministratorsSid,
+    EqualSids,
+    AllocateZeroed,
+  };
+  static constexpr int kOpCount = static_cast<int>(Op::AllocateZeroed) + 1;
+  static const char* NameOf(Op op);
+
+  // One value of a version resource as VerQueryValueA hands it out.
+  struct VersionValue {
+    std::string bytes;        // what the data pointer points to
+    unsigned reportedLength;  // what *length says
+  };
+  // Sub-block name -> value.
+  using VersionResource = std::map<std::string, VersionValue>;
+
+  struct RegistryValue {
+    unsigned long type;
+    std::string bytes;
+  };
+
+  struct Message {
+    OsWindow owner;
+    std::string text;
+    std::string caption;
+  };
+
+  struct TokenGroup {
+    std::string sid;  // "S-1-5-32-544" and the like
+    std::uint32_t attributes;
+  };
+  static constexpr const char* kAdministratorsSid = "S-1-5-32-544";
+
+  // -- set-up ---------------------------------------------------------------
+  std::string windowsDir = "C:\\WINDOWS";
+  // HKEY_LOCAL_MACHINE values by key path and value name; empty by default.
+  void SetRegistryValue(const std::string& keyPath, const std::string& name,
+                        const RegistryValue& value);
+  std::vector<TokenGroup> tokenGroups = {{"S-1-1-0", 7},
+                                         {kAdministratorsSid, 15}};
+
+  void AddDirectory(const std::string& path);
+  // Adds a file (and its directories) without a version resource.
+  void AddFile(const std::string& path);
+  void AddVersionedFile(const std::string& path,
+                        const VersionResource& resource);
+  // A file whose first translation is US English / Unicode and whose
+  // FileVersion string is `fileVersion`.
+  void AddFileWithVersion(const std::string& path,
+                          const std::string& fileVersion);
+  // Sets the capture application's install directory as REG_SZ, stored
+  // with its terminator.
+  void SetInstallDir(const std::string& dir);
+  // Adds an INI file (and its directories) with the given text.
+  void SetIniText(const std::string& path, const std::string& text);
+  // The text of an INI file, or nullopt when it does not exist.
+  std::optional<std::string> IniText(const std::string& path) const;
+  // Another process holds the named mutex.
+  void HoldMutexElsewhere(const std::string& name);
+
+  // Makes the call of `op` with the given 0-based index fail, or every call
+  // when index is kEveryCall.
+  static constexpr int kEveryCall = -1;
+  void FailCall(Op op, int index = kEveryCall);
+  int CallCount(Op op) const { return calls_[static_cast<int>(op)]; }
+
+  // -- what happened -------------------------------------------------------
+  std::vector<Message> messages;
+  std::vector<std::string> debugOutput;
+  // Every successful INI write, as "path|section|key=value".
+  std::vector<std::string> iniWrites;
+  int OpenHandleCount() const { return static_cast<int>(openHandles_.size()); }
+  int LiveSidCount() const { return static_cast<int>(liveSids_.size()); }
+  int LiveBlockCount() const { return static_cast<int>(liveBlocks_.size()); }
+  bool IsOpenHandle(OsHandle handle) const {
+    return openHandles_.count(handle) != 0;
+  }
+  // Handles, SIDs and blocks released that were not live: double frees.
+  int badReleases = 0;
+
+  // -- PlatformOps ---------------------------------------------------------
+  unsigned GetWindowsDir(char* buffer, unsigned size) override;
+  int PathExists(const char* path) override;
+  long ReadRegistryValue(const char* keyPath, const char* valueName,
+                         unsigned char* buffer, unsigned long* size,
+                         unsigned long* type) override;
+  unsigned long GetVersionInfoSize(const char* path) override;
+  int GetVersionInfo(const char* path, unsigned long size,
+                     void* block) override;
+  int QueryVersionValue(const void* block, const char* subBlock,
+                        const void** data, unsigned* length) override;
+  int ReadIniInt(const char* section, const char* key,
+                 const char* path) override;
+  int WriteIniString(const char* section, const char* key, const char* value,
+                     const char* path) override;
+  OsHandle CreateNamedMutex(const char* name,
+                            unsigned long* lastError) override;
+  void CloseOsHandle(OsHandle handle) override;
+  int OpenProcessTokenForQuery(OsHandle* token) override;
+  int GetTokenGroups(OsHandle token, void* buffer, unsigned long size,
+                     unsigned long* needed, unsigned long* lastError) override;
+  int AllocateAdministratorsSid(OsSid* sid) override;
+  int EqualSids(OsSid first, OsSid second) override;
+  void FreeOsSid(OsSid sid) override;
+  void* AllocateZeroed(std::size_t size) override;
+  void FreeBlock(void* block) override;
+  void DebugOutput(const char* text) override;
+  void ShowMessage(OsWindow owner, const char* text,
+                   const char* caption) override;
+
+  ~FakePlatformOps() override;
+
+ private:
+  // Counts the call and says whether it is to fail.
+  bool ShouldFail(Op op);
+  OsHandle NewHandle();
+  std::string SerializeVersionResource(const std::string& path) const;
+
+  int calls_[kOpCount] = {};
+  std::map<int, std::set<int>> failures_;  // op -> call indexes (or -1)
+  std::set<std::string> directories_;      // lower-case paths
+  std::map<std::string, std::optional<VersionResource>> files_;
+  std::map<std::string, std::string> iniFiles_;
+  std::map<std::string, RegistryValue> registry_;  // lower-case "key\\name"
+  std::map<std::string, int> mutexHolders_;  // lower-case name -> holders
+  std::map<OsHandle, std::string> openHandles_;  // handle -> mutex or ""
+  std::set<OsSid> liveSids_;
+  std::set<void*> liveBlocks_;
+  std::uintptr_t nextHandle_ = 0x100;
+};

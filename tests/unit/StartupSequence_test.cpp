@@ -1,0 +1,91 @@
+#include "app/StartupSequence.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fake/FakePlatformOps.h"
+
+namespace {
+
+constexpr const char* kCloseAppWarning =
+    "You must close the scanning application before change the setting by "
+    "this program.";
+constexpr const char* kTwainProbe =
+    "C:\\WINDOWS\\twain_32\\Norvtw32\\NorvM7720.ds";
+constexpr const char* kIsisProbe = "C:\\WINDOWS\\Pixtran\\RXM7720.pxn";
+constexpr const char* kCaptureExe = "C:\\Lumora\\LumoraApp.exe";
+
+OsWindow const kDialog = reinterpret_cast<OsWindow>(0x1234);
+
+class StartupSequenceTest : public testing::Test {
+ protected:
+  StartupOutcome Run() { return RunStartupSequence(ops, kDialog, state); }
+
+  std::vector<std::string> Captions() const {
+    std::vector<std::string> captions;
+    for (const auto& message : ops.messages) {
+      EXPECT_EQ(kDialog, message.owner) << "box not owned by the dialog";
+      captions.push_back(message.caption);
+    }
+    return captions;
+  }
+
+  void InstallAll() {
+    ops.AddFileWithVersion(kTwainProbe, "9, 0, 2, 1");
+    ops.AddFileWithVersion(kIsisProbe, "3, 0, 0, 0");
+    ops.SetInstallDir("C:\\Lumora");
+    ops.AddFileWithVersion(kCaptureExe, "1, 1, 0, 0");
+  }
+
+  FakePlatformOps ops;
+  SettingToolState state;
+};
+
+TEST_F(StartupSequenceTest, NothingInstalledWarnsOnceAndEnds) {
+  EXPECT_EQ(StartupOutcome::EndProcess, Run());
+  ASSERT_EQ(std::vector<std::string>{"Warning"}, Captions());
+  EXPECT_EQ(
+      "The following application or driver is not installed.\n\n"
+      "    TWAIN\n    ISIS\n    Lumora\n",
+      ops.messages[0].text);
+}
+
+TEST_F(StartupSequenceTest, OneTooOldTwoAbsentWarnsAndEnds) {
+  ops.AddFileWithVersion(kIsisProbe, "2, 5, 0, 0");
+  EXPECT_EQ(StartupOutcome::EndProcess, Run());
+  ASSERT_EQ(std::vector<std::string>{"Warning"}, Captions());
+  EXPECT_EQ(
+      "The version of the following application or driver is old.\n"
+      "The setting is ignored for following  application or driver. \n\n"
+      "    ISIS\n\n"
+      "The following application or driver is not installed.\n\n"
+      "    TWAIN\n    Lumora\n",
+      ops.messages[0].text);
+}
+
+TEST_F(StartupSequenceTest, AllFoundShowsOnlyTheCloseAppWarning) {
+  InstallAll();
+  EXPECT_EQ(StartupOutcome::ShowDialog, Run());
+  ASSERT_EQ(std::vector<std::string>{"Warning"}, Captions());
+  EXPECT_EQ(kCloseAppWarning, ops.messages[0].text);
+  EXPECT_EQ(1, state.detection.m_bTwainFound);
+  EXPECT_EQ(1, state.detection.m_bIsisFound);
+  EXPECT_EQ(1, state.detection.m_bCaptureFound);
+}
+
+TEST_F(StartupSequenceTest, TypicalRunWarnsThenAsksToCloseTheScannerApp) {
+  ops.AddFileWithVersion(kTwainProbe, "9, 1, 0, 0");
+  ops.AddFileWithVersion(kIsisProbe, "3, 2, 0, 0");
+  EXPECT_EQ(StartupOutcome::ShowDialog, Run());
+  ASSERT_EQ((std::vector<std::string>{"Warning", "Warning"}), Captions());
+  EXPECT_EQ(
+      "The following application or driver is not installed.\n\n"
+      "    Lumora\n",
+      ops.messages[0].text);
+  EXPECT_EQ(kCloseAppWarning, ops.messages[1].text);
+  EXPECT_EQ(0, state.detection.m_bCaptureFound);
+}
+
+}  // namespace
