@@ -121,6 +121,10 @@ bool FakePlatformOps::ShouldFail(Op op) {
          (it->second.count(index) != 0 || it->second.count(kEveryCall) != 0);
 }
 
+bool FakePlatformOps::DirectoryExists(const std::string& lowerPath) const {
+  return directories_.count(lowerPath) != 0 || lowerPath == Lower(windowsDir);
+}
+
 OsHandle FakePlatformOps::NewHandle() {
   return reinterpret_cast<OsHandle>(nextHandle_++);
 }
@@ -136,7 +140,7 @@ unsigned FakePlatformOps::GetWindowsDir(char* buffer, unsigned size) {
 int FakePlatformOps::PathExists(const char* path) {
   if (ShouldFail(Op::PathExists)) return 0;
   const std::string key = Lower(path);
-  return files_.count(key) || iniFiles_.count(key) || directories_.count(key)
+  return files_.count(key) || iniFiles_.count(key) || DirectoryExists(key)
              ? 1
              : 0;
 }
@@ -231,7 +235,7 @@ int FakePlatformOps::WriteIniString(const char* section, const char* key,
                                     const char* value, const char* path) {
   if (ShouldFail(Op::WriteIniString)) return 0;
   const std::string file = Lower(path);
-  if (!directories_.count(ParentOf(file))) return 0;
+  if (!DirectoryExists(ParentOf(file))) return 0;
   iniFiles_[file] = SetIniValue(iniFiles_[file], section, key, value);
   iniWrites.push_back(std::string(path) + "|" + section + "|" + key + "=" +
                       value);

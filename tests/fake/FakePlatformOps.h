@@ -143,6 +143,8 @@ class FakePlatformOps final : public PlatformOps {
   // Counts the call and says whether it is to fail.
   bool ShouldFail(Op op);
   OsHandle NewHandle();
+  // The Windows directory always exists.
+  bool DirectoryExists(const std::string& lowerPath) const;
   std::string SerializeVersionResource(const std::string& path) const;
 
   int calls_[kOpCount] = {};

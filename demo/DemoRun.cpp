@@ -1,0 +1,114 @@
+// Lays out a simulated scanner installation in the Wine prefix (TWAIN 9.x
+// and ISIS 3.x installed with their INI files at 1, the capture application
+// absent) and runs VRPSettingTool.exe on it.
+//
+//   vrp_demo --interactive   the user answers the program's windows
+//   vrp_demo                 the run is driven and told step by step: every
+//                            box is read and answered, the check box is
+//                            cleared, OK is pressed
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "tests/e2e/AppDriver.h"
+#include "tests/e2e/ScannerInstall.h"
+
+namespace {
+
+void PrintOptions(const char* when, const ScannerInstall& install) {
+  std::printf("INI files %s:\n", when);
+  const std::string files[] = {install.IsisIniA(), install.IsisIniB(),
+                               install.TwainIni(), install.CaptureIni()};
+  for (const std::string& path : files) {
+    const auto value = ScannerInstall::ReadOption(path);
+    const bool exists = ScannerInstall::ReadFile(path).has_value();
+    std::printf("  %-60s %s\n", path.c_str(),
+                !exists ? "(no file)"
+                : value ? (value == 1 ? "EnableVeloRidePass=1"
+                                      : "EnableVeloRidePass=0")
+                        : "(no EnableVeloRidePass)");
+  }
+}
+
+void PrintBox(const AppWindow& box) {
+  std::printf("[%s]\n", box.caption.c_str());
+  std::string text = box.text;
+  for (std::size_t line = 0; line != std::string::npos;) {
+    const std::size_t end = text.find('\n', line);
+    std::printf("  | %s\n", text.substr(line, end - line).c_str());
+    line = end == std::string::npos ? end : end + 1;
+  }
+}
+
+const char* CheckName(int state) {
+  switch (state) {
+    case BST_CHECKED:
+      return "checked";
+    case BST_INDETERMINATE:
+      return "indeterminate";
+    default:
+      return "unchecked";
+  }
+}
+
+void DriveRun() {
+  AppDriver app;
+  while (const auto window = app.NextWindow()) {
+    if (!window->isMainDialog) {
+      PrintBox(*window);
+      std::printf("  -> OK\n");
+      app.Press(*window, IDOK);
+      continue;
+    }
+    std::printf("[%s] dialog, check box \"VRP(Default:Off)\" is %s\n",
+                window->caption.c_str(), CheckName(app.CheckState(*window)));
+    if (app.CheckState(*window) == BST_CHECKED) {
+      app.ClickCheck(*window);
+      std::printf("  -> click the check box: now %s\n",
+                  CheckName(app.CheckState(*window)));
+    }
+    std::printf("  -> OK\n");
+    app.Press(*window, IDOK);
+  }
+  const auto code = app.WaitForExit();
+  std::printf("VRPSettingTool.exe ended with exit code %lu\n",
+              code ? *code : 0xFFFFFFFFul);
+}
+
+void RunInteractive() {
+  AppDriver app;
+  std::printf("VRPSettingTool.exe is running: answer its windows.\n");
+  while (!app.WaitForExit()) {
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool interactive = argc > 1 && std::strcmp(argv[1], "--interactive") == 0;
+  try {
+    ScannerInstall install;
+    install.InstallTwain(kTwain9);
+    install.InstallIsis(kIsis3);
+    for (const std::string& path :
+         {install.TwainIni(), install.IsisIniA(), install.IsisIniB()}) {
+      ScannerInstall::WriteFile(path,
+                                "[Special]\r\nEnableVeloRidePass=1\r\n");
+    }
+    std::printf("Simulated installation: TWAIN data source %s, ISIS driver "
+                "%s, no Lumora.\n",
+                kTwain9.fileVersion, kIsis3.fileVersion);
+    PrintOptions("before", install);
+    if (interactive) {
+      RunInteractive();
+    } else {
+      DriveRun();
+    }
+    PrintOptions("after", install);
+  } catch (const std::exception& error) {
+    std::printf("demo failed: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}

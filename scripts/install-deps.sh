@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build, the tests and the
+# demo need and this machine lacks.
+set -euo pipefail
+
+packages=(
+  cmake make g++ googletest           # host build and unit tests
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64  # the Windows exes
+  wine wine64 fonts-wine              # running the 64-bit twin
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
+      grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

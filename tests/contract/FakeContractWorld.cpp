@@ -1,0 +1,43 @@
+#include <cstdint>
+
+#include "tests/contract/ContractWorld.h"
+#include "tests/fake/FakePlatformOps.h"
+
+namespace {
+
+class FakeContractWorld final : public ContractWorld {
+ public:
+  FakeContractWorld() { ops_.AddDirectory(Root()); }
+
+  PlatformOps& Ops() override { return ops_; }
+  std::string Root() override { return "C:\\contract"; }
+  std::string RegistryKey() override { return "SOFTWARE\\VRPContract"; }
+
+  void MakeDirectory(const std::string& path) override {
+    ops_.AddDirectory(path);
+  }
+  void WriteTextFile(const std::string& path,
+                     const std::string& text) override {
+    ops_.SetIniText(path, text);
+  }
+  std::optional<std::string> ReadTextFile(const std::string& path) override {
+    return ops_.IniText(path);
+  }
+  void InstallProbe(const std::string& path, const ProbeFile& probe) override {
+    ops_.AddFileWithVersion(path, probe.fileVersion);
+  }
+  void SetRegistryValue(const std::string& name, unsigned long type,
+                        const std::string& bytes) override {
+    ops_.SetRegistryValue(RegistryKey(), name, {type, bytes});
+  }
+  std::string UniqueMutexName() override { return "VRP_CONTRACT"; }
+
+ private:
+  FakePlatformOps ops_;
+};
+
+}  // namespace
+
+std::unique_ptr<ContractWorld> MakeContractWorld() {
+  return std::make_unique<FakeContractWorld>();
+}

@@ -1,0 +1,249 @@
+// What the program's logic relies on from each platform operation. The same
+// suite runs against the fake on the host and against Win32 under Wine, so
+// the fake cannot drift from the real API.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "tests/contract/ContractWorld.h"
+
+namespace {
+
+class PlatformContract : public testing::Test {
+ protected:
+  std::unique_ptr<ContractWorld> world = MakeContractWorld();
+  PlatformOps& ops = world->Ops();
+  const std::string root = world->Root();
+};
+
+TEST_F(PlatformContract, WindowsDirectoryHasNoTrailingBackslash) {
+  char dir[kPathBufferSize];
+  const unsigned length = ops.GetWindowsDir(dir, sizeof dir);
+  ASSERT_GT(length, 0u);
+  ASSERT_LT(length, sizeof dir);
+  EXPECT_EQ(length, std::strlen(dir));
+  EXPECT_NE('\\', dir[length - 1]);
+  EXPECT_EQ(1, ops.PathExists(dir));
+
+  char small[3];
+  EXPECT_GT(ops.GetWindowsDir(small, sizeof small), sizeof small - 1)
+      << "a buffer too small must be told apart from success";
+}
+
+TEST_F(PlatformContract, PathExistsForFilesAndDirectories) {
+  world->WriteTextFile(root + "\\file.txt", "x");
+  EXPECT_EQ(1, ops.PathExists((root + "\\file.txt").c_str()));
+  EXPECT_EQ(1, ops.PathExists(root.c_str()));
+  EXPECT_EQ(0, ops.PathExists((root + "\\missing.txt").c_str()));
+  EXPECT_EQ(0, ops.PathExists((root + "\\missing\\file.txt").c_str()));
+}
+
+TEST_F(PlatformContract, RegistryValueComesBackWithTypeAndSize) {
+  const std::string dir = std::string("C:\\Lumora") + '\0';
+  world->SetRegistryValue("InstallDir", reg_type::kString, dir);
+  unsigned char buffer[kPathBufferSize];
+  unsigned long size = sizeof buffer;
+  unsigned long type = 0;
+  ASSERT_EQ(0, ops.ReadRegistryValue(world->RegistryKey().c_str(),
+                                     "InstallDir", buffer, &size, &type));
+  EXPECT_EQ(reg_type::kString, type);
+  EXPECT_EQ(dir.size(), size);
+  EXPECT_EQ(dir, std::string(reinterpret_cast<char*>(buffer), size));
+}
+
+TEST_F(PlatformContract, RegistryBinaryValueIsNotTerminatedForUs) {
+  world->SetRegistryValue("InstallDir", reg_type::kBinary, "C:\\Lu");
+  unsigned char buffer[kPathBufferSize];
+  std::memset(buffer, 'z', sizeof buffer);
+  unsigned long size = sizeof buffer;
+  unsigned long type = 0;
+  ASSERT_EQ(0, ops.ReadRegistryValue(world->RegistryKey().c_str(),
+                                     "InstallDir", buffer, &size, &type));
+  EXPECT_EQ(reg_type::kBinary, type);
+  EXPECT_EQ(5u, size);
+  EXPECT_EQ('z', buffer[5]);
+}
+
+TEST_F(PlatformContract, RegistryValueTooLargeForTheBufferFails) {
+  world->SetRegistryValue("InstallDir", reg_type::kString,
+                          std::string(300, 'd') + '\0');
+  unsigned char buffer[kPathBufferSize];
+  unsigned long size = sizeof buffer;
+  unsigned long type = 0;
+  EXPECT_EQ(static_cast<long>(os_error::kMoreData),
+            ops.ReadRegistryValue(world->RegistryKey().c_str(), "InstallDir",
+                                  buffer, &size, &type));
+}
+
+TEST_F(PlatformContract, MissingRegistryKeyOrValueFails) {
+  unsigned char buffer[kPathBufferSize];
+  unsigned long size = sizeof buffer;
+  unsigned long type = 0;
+  EXPECT_NE(0, ops.ReadRegistryValue("SOFTWARE\\VRPNoSuchKey", "InstallDir",
+                                     buffer, &size, &type));
+  world->SetRegistryValue("Other", reg_type::kString, std::string("x") + '\0');
+  size = sizeof buffer;
+  EXPECT_NE(0, ops.ReadRegistryValue(world->RegistryKey().c_str(),
+                                     "InstallDir", buffer, &size, &type));
+}
+
+TEST_F(PlatformContract, VersionStringOfTheFirstTranslation) {
+  const std::string path = root + "\\probe.ds";
+  world->InstallProbe(path, kTwain9);
+  const unsigned long size = ops.GetVersionInfoSize(path.c_str());
+  ASSERT_GT(size, 0u);
+  void* block = ops.AllocateZeroed(size);
+  ASSERT_NE(nullptr, block);
+  ASSERT_NE(0, ops.GetVersionInfo(path.c_str(), size, block));
+
+  const void* data = nullptr;
+  unsigned length = 0;
+  ASSERT_NE(0, ops.QueryVersionValue(block, "\\VarFileInfo\\Translation",
+                                     &data, &length));
+  ASSERT_GE(length, 4u);
+  std::uint16_t language = 0;
+  std::uint16_t codePage = 0;
+  std::memcpy(&language, data, 2);
+  std::memcpy(&codePage, static_cast<const char*>(data) + 2, 2);
+  EXPECT_EQ(0x0409, language);
+  EXPECT_EQ(0x04B0, codePage);
+
+  // The resource names its block "040904B0"; the query is in lower case.
+  ASSERT_NE(0, ops.QueryVersionValue(block,
+                                     "\\StringFileInfo\\040904b0\\FileVersion",
+                                     &data, &length));
+  EXPECT_EQ(kTwain9.fileVersion,
+            std::string(static_cast<const char*>(data),
+                        strnlen(static_cast<const char*>(data), length)));
+  EXPECT_EQ(0, ops.QueryVersionValue(
+                   block, "\\StringFileInfo\\040904b0\\NoSuchValue", &data,
+                   &length));
+  ops.FreeBlock(block);
+}
+
+TEST_F(PlatformContract, FileWithoutVersionResourceHasNoVersionBlock) {
+  world->WriteTextFile(root + "\\plain.exe", "not a program");
+  EXPECT_EQ(0u, ops.GetVersionInfoSize((root + "\\plain.exe").c_str()));
+  EXPECT_EQ(0u, ops.GetVersionInfoSize((root + "\\missing.exe").c_str()));
+}
+
+TEST_F(PlatformContract, IniIntegerDefaultsToZero) {
+  const std::string path = root + "\\UnitPrefs.ini";
+  EXPECT_EQ(0, ops.ReadIniInt("Special", "EnableVeloRidePass", path.c_str()));
+  world->WriteTextFile(path,
+                       "[Special]\r\nOne=1\r\nTwo=2\r\nWord=abc\r\n"
+                       "Spaced =  1  \r\n[Other]\r\nEnableVeloRidePass=1\r\n");
+  const struct {
+    const char* section;
+    const char* key;
+    int value;
+  } cases[] = {{"Special", "One", 1},     {"special", "ONE", 1},
+               {"Special", "Two", 2},     {"Special", "Word", 0},
+               {"Special", "Spaced", 1},  {"Special", "Missing", 0},
+               {"Missing", "One", 0},     {"Special", "EnableVeloRidePass", 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.value, ops.ReadIniInt(c.section, c.key, path.c_str()))
+        << c.section << '/' << c.key;
+  }
+}
+
+TEST_F(PlatformContract, IniWriteCreatesTheFileInAnExistingDirectory) {
+  const std::string path = root + "\\UnitPrefs.ini";
+  ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "1",
+                                  path.c_str()));
+  EXPECT_EQ(1, ops.ReadIniInt("Special", "EnableVeloRidePass", path.c_str()));
+  ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "0",
+                                  path.c_str()));
+  EXPECT_EQ(0, ops.ReadIniInt("Special", "EnableVeloRidePass", path.c_str()));
+  EXPECT_TRUE(world->ReadTextFile(path).has_value());
+}
+
+TEST_F(PlatformContract, IniWriteKeepsTheRestOfTheFile) {
+  const std::string path = root + "\\UnitPrefs.ini";
+  world->WriteTextFile(path,
+                       "; scanner preferences\r\n[General]\r\nDpi=300\r\n"
+                       "[Special]\r\nEnableVeloRidePass=1\r\nOther=7\r\n"
+                       "[Tail]\r\nLast=5\r\n");
+  ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "0",
+                                  path.c_str()));
+  ASSERT_NE(0, ops.WriteIniString("Added", "Key", "9", path.c_str()));
+  EXPECT_EQ(0, ops.ReadIniInt("Special", "EnableVeloRidePass", path.c_str()));
+  EXPECT_EQ(300, ops.ReadIniInt("General", "Dpi", path.c_str()));
+  EXPECT_EQ(7, ops.ReadIniInt("Special", "Other", path.c_str()));
+  EXPECT_EQ(5, ops.ReadIniInt("Tail", "Last", path.c_str()));
+  EXPECT_EQ(9, ops.ReadIniInt("Added", "Key", path.c_str()));
+  const auto text = world->ReadTextFile(path);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_NE(std::string::npos, text->find("; scanner preferences"));
+}
+
+TEST_F(PlatformContract, IniWriteIntoAMissingDirectoryFails) {
+  const std::string path = root + "\\missing\\UnitPrefs.ini";
+  EXPECT_EQ(0, ops.WriteIniString("Special", "EnableVeloRidePass", "1",
+                                  path.c_str()));
+  EXPECT_EQ(0, ops.PathExists(path.c_str()));
+}
+
+TEST_F(PlatformContract, SecondMutexOfTheSameNameReportsAlreadyExists) {
+  const std::string name = world->UniqueMutexName();
+  unsigned long firstError = 0;
+  OsHandle first = ops.CreateNamedMutex(name.c_str(), &firstError);
+  ASSERT_NE(nullptr, first);
+  EXPECT_NE(os_error::kAlreadyExists, firstError);
+  unsigned long secondError = 0;
+  OsHandle second = ops.CreateNamedMutex(name.c_str(), &secondError);
+  ASSERT_NE(nullptr, second);
+  EXPECT_EQ(os_error::kAlreadyExists, secondError);
+  ops.CloseOsHandle(second);
+  ops.CloseOsHandle(first);
+
+  unsigned long againError = 0;
+  OsHandle again = ops.CreateNamedMutex(name.c_str(), &againError);
+  ASSERT_NE(nullptr, again);
+  EXPECT_NE(os_error::kAlreadyExists, againError)
+      << "closing every handle frees the name";
+  ops.CloseOsHandle(again);
+}
+
+TEST_F(PlatformContract, TokenGroupsAskForTheirSizeFirst) {
+  OsHandle token = nullptr;
+  ASSERT_NE(0, ops.OpenProcessTokenForQuery(&token));
+  unsigned long needed = 0;
+  unsigned long error = 0;
+  EXPECT_EQ(0, ops.GetTokenGroups(token, nullptr, 0, &needed, &error));
+  EXPECT_EQ(os_error::kInsufficientBuffer, error);
+  ASSERT_GE(needed, sizeof(TokenGroupList));
+
+  void* buffer = ops.AllocateZeroed(needed);
+  ASSERT_NE(nullptr, buffer);
+  ASSERT_NE(0, ops.GetTokenGroups(token, buffer, needed, &needed, &error));
+  ops.CloseOsHandle(token);
+
+  const auto* list = static_cast<const TokenGroupList*>(buffer);
+  const TokenGroupEntry* groups = list->groups;
+  ASSERT_GT(list->groupCount, 0u);
+  OsSid administrators = nullptr;
+  ASSERT_NE(0, ops.AllocateAdministratorsSid(&administrators));
+  EXPECT_NE(0, ops.EqualSids(administrators, administrators));
+  int matches = 0;
+  for (std::uint32_t i = 0; i < list->groupCount; ++i) {
+    ASSERT_NE(nullptr, groups[i].sid);
+    matches += ops.EqualSids(groups[i].sid, administrators);
+  }
+  // The test runs as an administrator: on Wine always, on the fake by
+  // default. The group is listed once and nothing else equals it.
+  EXPECT_EQ(1, matches);
+  ops.FreeOsSid(administrators);
+  ops.FreeBlock(buffer);
+}
+
+TEST_F(PlatformContract, AllocatedBlocksAreZeroFilled) {
+  auto* block = static_cast<unsigned char*>(ops.AllocateZeroed(4096));
+  ASSERT_NE(nullptr, block);
+  for (int i = 0; i < 4096; ++i) ASSERT_EQ(0, block[i]) << i;
+  ops.FreeBlock(block);
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+#include "tests/e2e/AppDriver.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 15000;
+constexpr DWORD kPollMs = 20;
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+std::string WindowText(HWND hwnd) {
+  char text[1024] = "";
+  GetWindowTextA(hwnd, text, sizeof text);
+  return text;
+}
+
+struct Search {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<Search*>(lParam);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == search->processId && IsWindowVisible(hwnd)) {
+    search->found.push_back(hwnd);
+  }
+  return TRUE;
+}
+
+HWND CheckBox(const AppWindow& dialog) {
+  return GetDlgItem(dialog.hwnd, IDC_SKIP_CHECK);
+}
+
+LRESULT SendWithTimeout(HWND hwnd, UINT message, WPARAM wParam,
+                        LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                           kTimeoutMs, &result)) {
+    throw std::runtime_error("the program did not answer message " +
+                             std::to_string(message));
+  }
+  return static_cast<LRESULT>(result);
+}
+
+}  // namespace
+
+std::string ProgramDirectory() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    throw std::runtime_error("GetModuleFileNameA failed");
+  }
+  std::string dir(path, length);
+  return dir.substr(0, dir.find_last_of('\\'));
+}
+
+AppDriver::AppDriver() {
+  const std::string exe = ProgramDirectory() + "\\VRPSettingTool.exe";
+  std::string commandLine = "\"" + exe + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr,
+                      FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+    throw std::runtime_error("cannot start " + exe);
+  }
+}
+
+AppDriver::~AppDriver() {
+  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, kTimeoutMs);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+std::optional<AppWindow> AppDriver::NextWindow() {
+  for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
+    Search search = {process_.dwProcessId, {}};
+    EnumWindows(&CollectVisible, reinterpret_cast<LPARAM>(&search));
+    if (search.found.size() > 1) {
+      throw std::runtime_error(std::to_string(search.found.size()) +
+                               " windows shown at once");
+    }
+    if (!search.found.empty()) {
+      HWND hwnd = search.found.front();
+      AppWindow window = {hwnd, WindowText(hwnd), "", false};
+      window.isMainDialog = GetDlgItem(hwnd, IDC_SKIP_CHECK) != nullptr;
+      if (!window.isMainDialog) {
+        window.text = WindowText(GetDlgItem(hwnd, kMessageBoxTextId));
+      }
+      return window;
+    }
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) {
+      return std::nullopt;
+    }
+    Sleep(kPollMs);
+  }
+  throw std::runtime_error("no window and no exit within " +
+                           std::to_string(kTimeoutMs) + " ms");
+}
+
+void AppDriver::Press(const AppWindow& window, int buttonId) {
+  PostMessageA(window.hwnd, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+  for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
+    if (!IsWindow(window.hwnd) || !IsWindowVisible(window.hwnd)) return;
+    Sleep(kPollMs);
+  }
+  throw std::runtime_error("window \"" + window.caption + "\" stayed open");
+}
+
+std::optional<DWORD> AppDriver::WaitForExit() {
+  if (WaitForSingleObject(process_.hProcess, kTimeoutMs) != WAIT_OBJECT_0) {
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+int AppDriver::CheckState(const AppWindow& dialog) const {
+  return static_cast<int>(SendWithTimeout(CheckBox(dialog), BM_GETCHECK, 0, 0));
+}
+
+int AppDriver::CheckStyle(const AppWindow& dialog) const {
+  return static_cast<int>(GetWindowLongPtrA(CheckBox(dialog), GWL_STYLE) &
+                          BS_TYPEMASK);
+}
+
+void AppDriver::ClickCheck(const AppWindow& dialog) const {
+  SendWithTimeout(CheckBox(dialog), BM_CLICK, 0, 0);
+}

@@ -1,0 +1,50 @@
+// Drives the real VRPSettingTool.exe from outside, as a user would: it
+// starts the program, finds the windows it shows, reads message boxes and
+// the check box, presses buttons and waits for the exit code. A program that
+// hangs or shows something unexpected raises std::runtime_error.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+// A visible top-level window of the program.
+struct AppWindow {
+  HWND hwnd;
+  std::string caption;
+  std::string text;   // a message box's text (static control 0xFFFF)
+  bool isMainDialog;  // the dialog with the check box
+};
+
+class AppDriver {
+ public:
+  // Starts the program; it must be beside this test program.
+  AppDriver();
+  AppDriver(const AppDriver&) = delete;
+  AppDriver& operator=(const AppDriver&) = delete;
+  // Ends the program if a test left it running.
+  ~AppDriver();
+
+  // Waits for the program's next visible window; nullopt when it ends
+  // without showing one.
+  std::optional<AppWindow> NextWindow();
+  // Presses a button (IDOK, IDCANCEL) and waits for the window to go away.
+  void Press(const AppWindow& window, int buttonId);
+  // Waits for the program to end; its exit code, or nullopt on a time-out.
+  std::optional<DWORD> WaitForExit();
+
+  // The check box of the main dialog: its state (BST_*), its button style
+  // (BS_AUTOCHECKBOX, BS_AUTO3STATE), and a click on it.
+  int CheckState(const AppWindow& dialog) const;
+  int CheckStyle(const AppWindow& dialog) const;
+  void ClickCheck(const AppWindow& dialog) const;
+
+  DWORD ProcessId() const { return process_.dwProcessId; }
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+};
+
+// The directory of this test program, where the exe and the probes are.
+std::string ProgramDirectory();

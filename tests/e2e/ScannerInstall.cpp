@@ -1,0 +1,113 @@
+#include "tests/e2e/ScannerInstall.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "detect/Detectors.h"
+#include "tests/e2e/AppDriver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void CopyProbe(const ProbeFile& probe, const std::string& to) {
+  fs::create_directories(fs::path(to).parent_path());
+  fs::copy_file(ProgramDirectory() + "\\" + probe.name + ".dll", to,
+                fs::copy_options::overwrite_existing);
+}
+
+void RemoveTree(const std::string& path) {
+  std::error_code ignored;
+  fs::remove_all(path, ignored);
+}
+
+}  // namespace
+
+ScannerInstall::ScannerInstall() {
+  char dir[MAX_PATH];
+  const UINT length = GetWindowsDirectoryA(dir, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    throw std::runtime_error("GetWindowsDirectoryA failed");
+  }
+  windowsDir_ = dir;
+  RemoveAll();
+}
+
+ScannerInstall::~ScannerInstall() { RemoveAll(); }
+
+void ScannerInstall::RemoveAll() {
+  RemoveTree(windowsDir_ + "\\twain_32\\Norvtw32");
+  RemoveTree(windowsDir_ + "\\Pixtran");
+  RemoveTree(kCaptureDir);
+  for (const char* key : {kCaptureAppKey, "SOFTWARE\\Norvel\\Lumora",
+                          "SOFTWARE\\Norvel"}) {
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
+  }
+}
+
+void ScannerInstall::InstallTwain(const ProbeFile& probe) {
+  CopyProbe(probe, windowsDir_ + "\\twain_32\\Norvtw32\\NorvM7720.ds");
+}
+
+void ScannerInstall::InstallIsis(const ProbeFile& probe) {
+  CopyProbe(probe, windowsDir_ + "\\Pixtran\\RXM7720.pxn");
+  fs::create_directories(fs::path(IsisIniA()).parent_path());
+  fs::create_directories(fs::path(IsisIniB()).parent_path());
+}
+
+void ScannerInstall::InstallCapture(const ProbeFile& probe) {
+  CopyProbe(probe, std::string(kCaptureDir) + "\\LumoraApp.exe");
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCaptureAppKey, 0, nullptr, 0,
+                      KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    throw std::runtime_error("RegCreateKeyExA failed");
+  }
+  const LONG set = RegSetValueExA(
+      key, kCaptureAppValue, 0, REG_SZ,
+      reinterpret_cast<const BYTE*>(kCaptureDir),
+      static_cast<DWORD>(std::strlen(kCaptureDir) + 1));
+  RegCloseKey(key);
+  if (set != ERROR_SUCCESS) throw std::runtime_error("RegSetValueExA failed");
+}
+
+std::string ScannerInstall::TwainIni() const {
+  return windowsDir_ + "\\twain_32\\Norvtw32\\UnitPrefs.ini";
+}
+std::string ScannerInstall::IsisIniA() const {
+  return windowsDir_ + "\\Pixtran\\Norvel RX-M7720B\\UnitPrefs.ini";
+}
+std::string ScannerInstall::IsisIniB() const {
+  return windowsDir_ + "\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini";
+}
+std::string ScannerInstall::CaptureIni() const {
+  return std::string(kCaptureDir) + "\\UnitPrefs.ini";
+}
+
+void ScannerInstall::WriteFile(const std::string& path,
+                               const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::optional<std::string> ScannerInstall::ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::optional<int> ScannerInstall::ReadOption(const std::string& iniPath) {
+  // Two different defaults tell a missing key from a stored value.
+  const UINT first =
+      GetPrivateProfileIntA("Special", "EnableVeloRidePass", -7, iniPath.c_str());
+  const UINT second =
+      GetPrivateProfileIntA("Special", "EnableVeloRidePass", -8, iniPath.c_str());
+  if (first != second) return std::nullopt;
+  return static_cast<int>(first);
+}

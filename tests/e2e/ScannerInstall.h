@@ -1,0 +1,43 @@
+// A simulated installation of the scanning software in the Wine prefix:
+// probe files with version resources, INI files, and the capture
+// application's registry value in the 32-bit view. Everything it may have
+// laid out is removed when it is made and when it goes.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tests/probes/Probes.h"
+
+class ScannerInstall {
+ public:
+  ScannerInstall();
+  ScannerInstall(const ScannerInstall&) = delete;
+  ScannerInstall& operator=(const ScannerInstall&) = delete;
+  ~ScannerInstall();
+
+  // Installs the probe file and creates the directories of the INI files.
+  void InstallTwain(const ProbeFile& probe);
+  void InstallIsis(const ProbeFile& probe);
+  void InstallCapture(const ProbeFile& probe);
+
+  std::string TwainIni() const;
+  std::string IsisIniA() const;  // RX-M7720B
+  std::string IsisIniB() const;  // RX-M7710B
+  std::string CaptureIni() const;
+
+  static void WriteFile(const std::string& path, const std::string& text);
+  // The file's text, or nullopt when it does not exist.
+  static std::optional<std::string> ReadFile(const std::string& path);
+  // EnableVeloRidePass in [Special] as the program reads it, or nullopt
+  // when the key is missing.
+  static std::optional<int> ReadOption(const std::string& iniPath);
+
+ private:
+  void RemoveAll();
+
+  std::string windowsDir_;
+};
+
+// Where the capture application is installed.
+constexpr const char* kCaptureDir = "C:\\Lumora";

@@ -1,0 +1,1 @@
+int vrp_probe_marker;
