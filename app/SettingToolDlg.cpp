@@ -32,9 +32,21 @@ BOOL CSettingToolDlg::OnInitDialog() {
       StartupOutcome::EndProcess) {
     std::exit(0);
   }
+  // Files that disagree: the check box shows the grey state, and from now
+  // on the user can cycle through all three.
+  if (m_state.m_nSkipState == kSkipMixed) {
+    SendDlgItemMessageA(m_hWnd, IDC_SKIP_CHECK, BM_SETSTYLE, BS_AUTO3STATE,
+                        TRUE);
+  }
+  UpdateData(FALSE);
   return TRUE;
 }
 
-void CSettingToolDlg::OnOK() { CDialog::OnOK(); }
+void CSettingToolDlg::OnOK() {
+  UpdateData(TRUE);
+  WriteSkipSetting(m_platform, m_state.detection, m_hWnd,
+                   m_state.m_nSkipState, kSkipSettingKey);
+  CDialog::OnOK();
+}
 
 void CSettingToolDlg::OnCancel() { CDialog::OnCancel(); }

@@ -3,9 +3,7 @@
 
 #include "detect/ScanTargets.h"
 #include "platform/PlatformOps.h"
-
-// The option's tri-state value; the same numbers are the check box's states.
-enum SkipState { kSkipOff = 0, kSkipOn = 1, kSkipMixed = 2 };
+#include "settings/SkipSetting.h"
 
 struct SettingToolState {
   OsHandle m_hGuard = nullptr;  // the instance-guard mutex

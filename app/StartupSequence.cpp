@@ -2,6 +2,7 @@
 
 #include "detect/Detectors.h"
 #include "detect/StartupWarning.h"
+#include "settings/SkipSetting.h"
 
 namespace {
 
@@ -35,5 +36,6 @@ StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
     return StartupOutcome::EndProcess;
   }
   ops.ShowMessage(owner, kCloseScannerAppWarning, "Warning");
+  ReadSkipSetting(ops, detection, &state.m_nSkipState, kSkipSettingKey);
   return StartupOutcome::ShowDialog;
 }

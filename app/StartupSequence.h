@@ -10,7 +10,8 @@ enum class StartupOutcome {
   EndProcess,  // the run is over: the caller ends the process with status 0
 };
 
-// Runs the start-up steps in their fixed order. Every message box is owned by
-// `owner`, the dialog's (not yet visible) window.
+// Runs the start-up steps in their fixed order, ending with the option read
+// into state.m_nSkipState. Every message box is owned by `owner`, the
+// dialog's (not yet visible) window.
 StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
                                   SettingToolState& state);

@@ -1,5 +1,6 @@
 #include "tests/e2e/AppDriver.h"
 
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ std::string WindowText(HWND hwnd) {
 
 struct Search {
   DWORD processId;
+  const std::set<HWND>* closing;
   std::vector<HWND> found;
 };
 
@@ -27,7 +29,8 @@ BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM lParam) {
   auto* search = reinterpret_cast<Search*>(lParam);
   DWORD owner = 0;
   GetWindowThreadProcessId(hwnd, &owner);
-  if (owner == search->processId && IsWindowVisible(hwnd)) {
+  if (owner == search->processId && IsWindowVisible(hwnd) &&
+      search->closing->count(hwnd) == 0) {
     search->found.push_back(hwnd);
   }
   return TRUE;
@@ -82,7 +85,7 @@ AppDriver::~AppDriver() {
 
 std::optional<AppWindow> AppDriver::NextWindow() {
   for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
-    Search search = {process_.dwProcessId, {}};
+    Search search = {process_.dwProcessId, &closing_, {}};
     EnumWindows(&CollectVisible, reinterpret_cast<LPARAM>(&search));
     if (search.found.size() > 1) {
       throw std::runtime_error(std::to_string(search.found.size()) +
@@ -108,11 +111,35 @@ std::optional<AppWindow> AppDriver::NextWindow() {
 
 void AppDriver::Press(const AppWindow& window, int buttonId) {
   PostMessageA(window.hwnd, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+  WaitUntilGone(window);
+}
+
+void AppDriver::WaitUntilGone(const AppWindow& window) {
+  // The main dialog stays up while it shows its reports; from now on only
+  // those boxes count as the program's windows.
+  if (window.isMainDialog) {
+    closing_.insert(window.hwnd);
+    return;
+  }
   for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
     if (!IsWindow(window.hwnd) || !IsWindowVisible(window.hwnd)) return;
     Sleep(kPollMs);
   }
   throw std::runtime_error("window \"" + window.caption + "\" stayed open");
+}
+
+void AppDriver::PressEscape(const AppWindow& window) {
+  // Keys go to the control with the focus; the dialog manager turns Escape
+  // into the Cancel command.
+  GUITHREADINFO gui = {};
+  gui.cbSize = sizeof gui;
+  const DWORD thread = GetWindowThreadProcessId(window.hwnd, nullptr);
+  HWND target = GetGUIThreadInfo(thread, &gui) && gui.hwndFocus
+                    ? gui.hwndFocus
+                    : window.hwnd;
+  PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  WaitUntilGone(window);
 }
 
 std::optional<DWORD> AppDriver::WaitForExit() {

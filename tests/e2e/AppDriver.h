@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <set>
 #include <string>
 
 // A visible top-level window of the program.
@@ -29,8 +30,13 @@ class AppDriver {
   // Waits for the program's next visible window; nullopt when it ends
   // without showing one.
   std::optional<AppWindow> NextWindow();
-  // Presses a button (IDOK, IDCANCEL) and waits for the window to go away.
+  // Presses a button (IDOK, IDCANCEL). A message box is waited for until it
+  // has gone; the main dialog, which may show reports before it closes, is
+  // from then on no longer counted among the program's windows.
   void Press(const AppWindow& window, int buttonId);
+  // Presses Escape in the window, where the keyboard focus is; waits as
+  // Press does.
+  void PressEscape(const AppWindow& window);
   // Waits for the program to end; its exit code, or nullopt on a time-out.
   std::optional<DWORD> WaitForExit();
 
@@ -43,7 +49,10 @@ class AppDriver {
   DWORD ProcessId() const { return process_.dwProcessId; }
 
  private:
+  void WaitUntilGone(const AppWindow& window);
+
   PROCESS_INFORMATION process_ = {};
+  std::set<HWND> closing_;  // main dialogs the test has closed
 };
 
 // The directory of this test program, where the exe and the probes are.

@@ -21,11 +21,6 @@ void CopyProbe(const ProbeFile& probe, const std::string& to) {
                 fs::copy_options::overwrite_existing);
 }
 
-void RemoveTree(const std::string& path) {
-  std::error_code ignored;
-  fs::remove_all(path, ignored);
-}
-
 }  // namespace
 
 ScannerInstall::ScannerInstall() {
@@ -110,4 +105,9 @@ std::optional<int> ScannerInstall::ReadOption(const std::string& iniPath) {
       GetPrivateProfileIntA("Special", "EnableVeloRidePass", -8, iniPath.c_str());
   if (first != second) return std::nullopt;
   return static_cast<int>(first);
+}
+
+void ScannerInstall::RemoveTree(const std::string& path) {
+  std::error_code ignored;
+  fs::remove_all(path, ignored);
 }

@@ -32,6 +32,7 @@ class ScannerInstall {
   // EnableVeloRidePass in [Special] as the program reads it, or nullopt
   // when the key is missing.
   static std::optional<int> ReadOption(const std::string& iniPath);
+  static void RemoveTree(const std::string& path);
 
  private:
   void RemoveAll();

@@ -65,6 +65,26 @@ TEST_F(StartupSequenceTest, OneTooOldTwoAbsentWarnsAndEnds) {
       ops.messages[0].text);
 }
 
+TEST_F(StartupSequenceTest, EndingEarlyReadsNoOption) {
+  ops.AddFileWithVersion(kTwainProbe, "8, 0, 0, 0");
+  EXPECT_EQ(StartupOutcome::EndProcess, Run());
+  EXPECT_EQ(0, ops.CallCount(FakePlatformOps::Op::ReadIniInt));
+}
+
+TEST_F(StartupSequenceTest, OptionIsReadAfterTheWarnings) {
+  InstallAll();
+  for (const char* path :
+       {"C:\\WINDOWS\\twain_32\\Norvtw32\\UnitPrefs.ini",
+        "C:\\WINDOWS\\Pixtran\\Norvel RX-M7720B\\UnitPrefs.ini",
+        "C:\\WINDOWS\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini",
+        "C:\\Lumora\\UnitPrefs.ini"}) {
+    ops.SetIniText(path, "[Special]\r\nEnableVeloRidePass=1\r\n");
+  }
+  EXPECT_EQ(StartupOutcome::ShowDialog, Run());
+  EXPECT_EQ(kSkipOn, state.m_nSkipState);
+  EXPECT_EQ(4, ops.CallCount(FakePlatformOps::Op::ReadIniInt));
+}
+
 TEST_F(StartupSequenceTest, AllFoundShowsOnlyTheCloseAppWarning) {
   InstallAll();
   EXPECT_EQ(StartupOutcome::ShowDialog, Run());

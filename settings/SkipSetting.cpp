@@ -1,0 +1,68 @@
+#include "settings/SkipSetting.h"
+
+namespace {
+
+constexpr const char* kSection = "Special";
+
+}  // namespace
+
+void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
+                     int* state, const char* key) {
+  int on = 0;
+  int off = 0;
+  for (const IniFileSlot& slot : kIniFiles) {
+    if (!FoundFlag(detection, slot.target)) continue;
+    if (ops.ReadIniInt(kSection, key, detection.*slot.path) == 1) {
+      ++on;
+    } else {
+      ++off;
+    }
+  }
+  if (on == 0) {
+    *state = kSkipOff;
+  } else {
+    *state = off == 0 ? kSkipOn : kSkipMixed;
+  }
+}
+
+void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
+                      OsWindow owner, int state, const char* key) {
+  if (state != kSkipOn && state != kSkipOff) return;
+  const char* value = state == kSkipOn ? "1" : "0";
+
+  // Found flags as they were before writing: a target whose first ISIS file
+  // failed still has its second file written.
+  TargetFlags toWrite = {};
+  for (ScanTarget target : kAllTargets) {
+    FlagOf(toWrite, target) = FoundFlag(detection, target);
+  }
+  TargetFlags failed = {};
+  for (const IniFileSlot& slot : kIniFiles) {
+    if (!FlagOf(toWrite, slot.target)) continue;
+    if (!ops.WriteIniString(kSection, key, value, detection.*slot.path)) {
+      FlagOf(failed, slot.target) = 1;
+      FoundFlag(detection, slot.target) = 0;
+    }
+  }
+
+  TargetFlags changed = {};
+  bool anyFailed = false;
+  bool anyChanged = false;
+  for (ScanTarget target : kAllTargets) {
+    FlagOf(changed, target) = FoundFlag(detection, target);
+    anyFailed = anyFailed || FlagOf(failed, target);
+    anyChanged = anyChanged || FlagOf(changed, target);
+  }
+  if (anyFailed) {
+    MessageText error;
+    error.Append("INI file write error!\n\n");
+    BuildTargetList(error, failed);
+    ops.ShowMessage(owner, error.text, "Error");
+  }
+  if (anyChanged) {
+    MessageText report;
+    report.Append("VRP setting is changed for following application.\n\n");
+    BuildTargetList(report, changed);
+    ops.ShowMessage(owner, report.text, "End");
+  }
+}

@@ -1,0 +1,228 @@
+#include "settings/SkipSetting.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/fake/FakePlatformOps.h"
+
+namespace {
+
+OsWindow const kDialog = reinterpret_cast<OsWindow>(0x5678);
+constexpr const char* kIsisA = "C:\\W\\Pixtran\\Norvel RX-M7720B\\UnitPrefs.ini";
+constexpr const char* kIsisB = "C:\\W\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini";
+constexpr const char* kTwain = "C:\\W\\twain_32\\Norvtw32\\UnitPrefs.ini";
+constexpr const char* kCapture = "C:\\Lumora\\UnitPrefs.ini";
+constexpr const char* kChanged =
+    "VRP setting is changed for following application.\n\n";
+constexpr const char* kWriteError = "INI file write error!\n\n";
+
+// A detection result with the given targets Found and their usual paths.
+DetectionResult Found(bool isis, bool twain, bool capture) {
+  DetectionResult result;
+  result.m_bIsisFound = isis;
+  result.m_bTwainFound = twain;
+  result.m_bCaptureFound = capture;
+  if (isis) {
+    std::string(kIsisA).copy(result.m_szIsisIniA, kPathBufferSize - 1);
+    std::string(kIsisB).copy(result.m_szIsisIniB, kPathBufferSize - 1);
+  }
+  if (twain) std::string(kTwain).copy(result.m_szTwainIni, kPathBufferSize - 1);
+  if (capture) {
+    std::string(kCapture).copy(result.m_szCaptureIni, kPathBufferSize - 1);
+  }
+  return result;
+}
+
+std::string Option(const char* value) {
+  return std::string("[Special]\r\nEnableVeloRidePass=") + value + "\r\n";
+}
+
+struct ReadCase {
+  const char* name;
+  bool isis, twain, capture;
+  // File texts for ISIS A, ISIS B, TWAIN, capture; nullopt: no file.
+  std::optional<std::string> files[4];
+  int state;
+};
+
+class ReadSkipSettingTest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadSkipSettingTest, FoldsEveryFileOfEveryFoundTarget) {
+  const ReadCase& c = GetParam();
+  FakePlatformOps ops;
+  const char* paths[4] = {kIsisA, kIsisB, kTwain, kCapture};
+  for (int i = 0; i < 4; ++i) {
+    if (c.files[i]) ops.SetIniText(paths[i], *c.files[i]);
+  }
+  int state = -1;
+  ReadSkipSetting(ops, Found(c.isis, c.twain, c.capture), &state,
+                  kSkipSettingKey);
+  EXPECT_EQ(c.state, state);
+  EXPECT_TRUE(ops.iniWrites.empty()) << "reading never writes";
+  EXPECT_TRUE(ops.messages.empty()) << "reading never shows anything";
+}
+
+const std::string kOn = Option("1");
+const std::string kOff = Option("0");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadSkipSettingTest,
+    testing::Values(
+        ReadCase{"AllOn", true, true, true, {kOn, kOn, kOn, kOn}, kSkipOn},
+        ReadCase{"AllOff", true, true, true, {kOff, kOff, kOff, kOff},
+                 kSkipOff},
+        ReadCase{"IsisTwinMissing", true, false, false,
+                 {kOn, std::nullopt, std::nullopt, std::nullopt}, kSkipMixed},
+        ReadCase{"CountsFilesNotTargets", true, true, false,
+                 {kOn, kOn, kOff, std::nullopt}, kSkipMixed},
+        ReadCase{"OnlyOneReadsAsOn", true, true, true,
+                 {Option("2"), Option("-1"), Option("abc"), kOn}, kSkipMixed},
+        ReadCase{"NothingReadsAsOn", true, true, true,
+                 {Option("2"), Option("-1"), "[Special]\r\nOther=1\r\n",
+                  "[Elsewhere]\r\nEnableVeloRidePass=1\r\n"},
+                 kSkipOff},
+        ReadCase{"NotFoundTargetsAreIgnored", false, true, false,
+                 {kOff, kOff, kOn, kOff}, kSkipOn},
+        ReadCase{"MissingFilesReadAsOff", true, true, true,
+                 {std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+                 kSkipOff},
+        ReadCase{"KeyNamesIgnoreCase", false, true, true,
+                 {std::nullopt, std::nullopt,
+                  "[special]\r\nenableVELOridepass = 1\r\n", kOn},
+                 kSkipOn}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadSkipSetting, UnreadableFileReadsAsOff) {
+  FakePlatformOps ops;
+  for (const char* path : {kIsisA, kIsisB, kTwain}) ops.SetIniText(path, kOn);
+  ops.FailCall(FakePlatformOps::Op::ReadIniInt, 1);
+  int state = -1;
+  ReadSkipSetting(ops, Found(true, true, false), &state, kSkipSettingKey);
+  EXPECT_EQ(kSkipMixed, state);
+}
+
+class WriteSkipSettingTest : public testing::Test {
+ protected:
+  void Write(int state) {
+    WriteSkipSetting(ops, detection, kDialog, state, kSkipSettingKey);
+  }
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> boxes;
+    for (const auto& message : ops.messages) {
+      EXPECT_EQ(kDialog, message.owner);
+      boxes.push_back(message.caption + ":" + message.text);
+    }
+    return boxes;
+  }
+  FakePlatformOps ops;
+  DetectionResult detection = Found(true, true, true);
+};
+
+TEST_F(WriteSkipSettingTest, WritesEveryFileInOrderAndReportsEveryTarget) {
+  for (const char* path : {kIsisA, kIsisB, kTwain, kCapture}) {
+    ops.SetIniText(path, kOn);
+  }
+  Write(kSkipOff);
+  const std::vector<std::string> writes = {
+      std::string(kIsisA) + "|Special|EnableVeloRidePass=0",
+      std::string(kIsisB) + "|Special|EnableVeloRidePass=0",
+      std::string(kTwain) + "|Special|EnableVeloRidePass=0",
+      std::string(kCapture) + "|Special|EnableVeloRidePass=0"};
+  EXPECT_EQ(writes, ops.iniWrites);
+  EXPECT_EQ(std::vector<std::string>{std::string("End:") + kChanged +
+                                     "    TWAIN\n    ISIS\n    Lumora\n"},
+            Boxes());
+  int state = -1;
+  ReadSkipSetting(ops, detection, &state, kSkipSettingKey);
+  EXPECT_EQ(kSkipOff, state);
+}
+
+TEST_F(WriteSkipSettingTest, OnWritesOneAndCreatesWhatIsMissing) {
+  detection = Found(false, true, true);
+  ops.AddDirectory("C:\\W\\twain_32\\Norvtw32");
+  ops.SetIniText(kCapture, "; kept\r\n[Other]\r\nKey=5\r\n");
+  Write(kSkipOn);
+  EXPECT_EQ(Option("1"), ops.IniText(kTwain).value_or("no file"));
+  EXPECT_EQ("; kept\r\n[Other]\r\nKey=5\r\n[Special]\r\nEnableVeloRidePass=1\r\n",
+            ops.IniText(kCapture).value_or("no file"));
+  EXPECT_EQ(std::vector<std::string>{std::string("End:") + kChanged +
+                                     "    TWAIN\n    Lumora\n"},
+            Boxes());
+}
+
+TEST_F(WriteSkipSettingTest, OnlyOffAndOnAreWritten) {
+  for (int state : {int{kSkipMixed}, -1, 3, 255}) {
+    Write(state);
+    EXPECT_TRUE(ops.iniWrites.empty()) << state;
+    EXPECT_TRUE(ops.messages.empty()) << state;
+    EXPECT_EQ(0, ops.CallCount(FakePlatformOps::Op::WriteIniString));
+  }
+}
+
+// Every combination of the four writes failing, with all targets Found.
+TEST(WriteSkipSettingFailures, FailedTargetsGoUnderErrorTheRestUnderEnd) {
+  const char* const kLines[3] = {"    TWAIN\n", "    ISIS\n", "    Lumora\n"};
+  for (int mask = 0; mask < 16; ++mask) {
+    FakePlatformOps ops;
+    for (int call = 0; call < 4; ++call) {
+      if (mask & (1 << call)) {
+        ops.FailCall(FakePlatformOps::Op::WriteIniString, call);
+      }
+    }
+    for (const char* path : {kIsisA, kIsisB, kTwain, kCapture}) {
+      ops.AddFile(path);  // creates the directories
+    }
+    DetectionResult detection = Found(true, true, true);
+    WriteSkipSetting(ops, detection, kDialog, kSkipOn, kSkipSettingKey);
+
+    SCOPED_TRACE("failing writes mask " + std::to_string(mask));
+    EXPECT_EQ(4, ops.CallCount(FakePlatformOps::Op::WriteIniString))
+        << "a failure never stops the other writes";
+    const bool failed[3] = {(mask & 4) != 0, (mask & 3) != 0, (mask & 8) != 0};
+    std::string error = kWriteError;
+    std::string changed = kChanged;
+    for (int target = 0; target < 3; ++target) {
+      (failed[target] ? error : changed) += kLines[target];
+    }
+    std::vector<std::string> expected;
+    if (mask != 0) expected.push_back("Error:" + error);
+    if (!(failed[0] && failed[1] && failed[2])) {
+      expected.push_back("End:" + changed);
+    }
+    std::vector<std::string> boxes;
+    for (const auto& message : ops.messages) {
+      boxes.push_back(message.caption + ":" + message.text);
+    }
+    EXPECT_EQ(expected, boxes);
+    EXPECT_EQ(failed[0] ? 0 : 1, detection.m_bTwainFound);
+    EXPECT_EQ(failed[1] ? 0 : 1, detection.m_bIsisFound);
+    EXPECT_EQ(failed[2] ? 0 : 1, detection.m_bCaptureFound);
+  }
+}
+
+TEST_F(WriteSkipSettingTest, MissingDirectoryIsAReportedFailure) {
+  detection = Found(true, true, false);
+  ops.AddDirectory("C:\\W\\Pixtran\\Norvel RX-M7720B");
+  ops.AddDirectory("C:\\W\\twain_32\\Norvtw32");
+  Write(kSkipOff);
+  EXPECT_EQ((std::vector<std::string>{
+                std::string("Error:") + kWriteError + "    ISIS\n",
+                std::string("End:") + kChanged + "    TWAIN\n"}),
+            Boxes());
+  EXPECT_TRUE(ops.IniText(kIsisA).has_value())
+      << "the RX-M7720B file is written although its twin failed";
+}
+
+TEST(SkipSettingMessages, LongestReportsFitTheirBuffer) {
+  MessageText message;
+  message.Append(kChanged);
+  const TargetFlags all = {1, 1, 1};
+  BuildTargetList(message, all);
+  EXPECT_EQ(std::string(kChanged) + "    TWAIN\n    ISIS\n    Lumora\n",
+            message.text);
+}
+
+}  // namespace
