@@ -2,11 +2,17 @@
 
 #include <cstdlib>
 
+#include "app/AboutDlg.h"
+#include "app/IconPlacement.h"
+#include "app/InstanceGuard.h"
 #include "app/StartupSequence.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CSettingToolDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
 
 CSettingToolDlg::CSettingToolDlg(PlatformOps& platform)
@@ -22,6 +28,7 @@ void CSettingToolDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CSettingToolDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  AddAboutItemToSystemMenu();
 
   SendMessageA(m_hWnd, WM_SETICON, ICON_BIG,
                reinterpret_cast<LPARAM>(m_hIcon));
@@ -46,7 +53,58 @@ void CSettingToolDlg::OnOK() {
   UpdateData(TRUE);
   WriteSkipSetting(m_platform, m_state.detection, m_hWnd,
                    m_state.m_nSkipState, kSkipSettingKey);
+  ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
   CDialog::OnOK();
 }
 
-void CSettingToolDlg::OnCancel() { CDialog::OnCancel(); }
+void CSettingToolDlg::OnCancel() {
+  ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
+  CDialog::OnCancel();
+}
+
+void CSettingToolDlg::AddAboutItemToSystemMenu() {
+  HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+  if (systemMenu == nullptr) return;
+  char aboutText[64];
+  if (LoadStringA(AfxGetApp()->m_hInstance, IDS_ABOUTBOX, aboutText,
+                  sizeof aboutText) <= 0) {
+    return;
+  }
+  if (AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr)) {
+    AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+  }
+}
+
+void CSettingToolDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg about;
+    about.DoModal();
+  } else {
+    CDialog::OnSysCommand(nID, lParam);
+  }
+}
+
+void CSettingToolDlg::OnPaint() {
+  if (!IsIconic(m_hWnd)) {
+    CDialog::OnPaint();
+    return;
+  }
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(m_hWnd, &paint);
+  if (dc == nullptr) return;
+  SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  if (GetClientRect(m_hWnd, &client)) {
+    DrawIcon(dc,
+             CenteredIconOffset(client.right - client.left,
+                                GetSystemMetrics(SM_CXICON)),
+             CenteredIconOffset(client.bottom - client.top,
+                                GetSystemMetrics(SM_CYICON)),
+             m_hIcon);
+  }
+  EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CSettingToolDlg::OnQueryDragIcon() {
+  return static_cast<HCURSOR>(m_hIcon);
+}

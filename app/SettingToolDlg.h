@@ -15,10 +15,15 @@ class CSettingToolDlg : public CDialog {
   void OnOK() override;
   void OnCancel() override;
   void DoDataExchange(CDataExchange* pDX) override;
+  void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
 
   DECLARE_MESSAGE_MAP()
 
  private:
+  void AddAboutItemToSystemMenu();
+
   PlatformOps& m_platform;
   SettingToolState m_state;
   HICON m_hIcon;

@@ -1,11 +1,17 @@
 #include "app/StartupSequence.h"
 
+#include "app/AdminCheck.h"
+#include "app/InstanceGuard.h"
 #include "detect/Detectors.h"
 #include "detect/StartupWarning.h"
 #include "settings/SkipSetting.h"
 
 namespace {
 
+constexpr const char* kAlreadyRunning = "VRP setting tool is already executed.";
+constexpr const char* kNotAdministrator =
+    "You must be logged on with Administrative privilege to run this "
+    "program.";
 constexpr const char* kCloseScannerAppWarning =
     "You must close the scanning application before change the setting by "
     "this program.";
@@ -14,6 +20,17 @@ constexpr const char* kCloseScannerAppWarning =
 
 StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
                                   SettingToolState& state) {
+  if (AcquireInstanceGuard(ops, &state.m_hGuard, kInstanceGuardName)) {
+    ops.ShowMessage(owner, kAlreadyRunning, "Error");
+    return StartupOutcome::EndProcess;
+  }
+  // On a refusal here the guard's handle stays open; the system closes it
+  // when the process ends.
+  if (!IsAdministrator(ops)) {
+    ops.ShowMessage(owner, kNotAdministrator, "Error");
+    return StartupOutcome::EndProcess;
+  }
+
   DetectionResult& detection = state.detection;
   TargetFlags tooOld = {};
   detection.m_bTwainFound =

@@ -1,5 +1,5 @@
-// What the main dialog does before it is shown, once the window exists:
-// detection, the start-up warnings and the reading of the option.
+// What the main dialog does before it is shown, once the window exists: the
+// guards, detection, the start-up warnings and the reading of the option.
 #pragma once
 
 #include "app/SettingToolState.h"

@@ -30,10 +30,27 @@ BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM lParam) {
   DWORD owner = 0;
   GetWindowThreadProcessId(hwnd, &owner);
   if (owner == search->processId && IsWindowVisible(hwnd) &&
-      search->closing->count(hwnd) == 0) {
+      IsWindowEnabled(hwnd) && search->closing->count(hwnd) == 0) {
     search->found.push_back(hwnd);
   }
   return TRUE;
+}
+
+BOOL CALLBACK CollectText(HWND hwnd, LPARAM lParam) {
+  reinterpret_cast<std::vector<std::string>*>(lParam)->push_back(
+      WindowText(hwnd));
+  return TRUE;
+}
+
+AppWindow Describe(HWND hwnd) {
+  AppWindow window = {hwnd, WindowText(hwnd), "", false, {}};
+  window.isMainDialog = GetDlgItem(hwnd, IDC_SKIP_CHECK) != nullptr;
+  if (!window.isMainDialog) {
+    window.text = WindowText(GetDlgItem(hwnd, kMessageBoxTextId));
+  }
+  EnumChildWindows(hwnd, &CollectText,
+                   reinterpret_cast<LPARAM>(&window.controlTexts));
+  return window;
 }
 
 HWND CheckBox(const AppWindow& dialog) {
@@ -87,25 +104,15 @@ std::optional<AppWindow> AppDriver::NextWindow() {
   for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
     Search search = {process_.dwProcessId, &closing_, {}};
     EnumWindows(&CollectVisible, reinterpret_cast<LPARAM>(&search));
-    if (search.found.size() > 1) {
-      throw std::runtime_error(std::to_string(search.found.size()) +
-                               " windows shown at once");
-    }
-    if (!search.found.empty()) {
-      HWND hwnd = search.found.front();
-      AppWindow window = {hwnd, WindowText(hwnd), "", false};
-      window.isMainDialog = GetDlgItem(hwnd, IDC_SKIP_CHECK) != nullptr;
-      if (!window.isMainDialog) {
-        window.text = WindowText(GetDlgItem(hwnd, kMessageBoxTextId));
-      }
-      return window;
-    }
+    // Two at once happen only for a moment, while a modal box opens over its
+    // owner; a state that lasts fails at the time-out below.
+    if (search.found.size() == 1) return Describe(search.found.front());
     if (WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) {
       return std::nullopt;
     }
     Sleep(kPollMs);
   }
-  throw std::runtime_error("no window and no exit within " +
+  throw std::runtime_error("no single window and no exit within " +
                            std::to_string(kTimeoutMs) + " ms");
 }
 
@@ -158,6 +165,16 @@ int AppDriver::CheckState(const AppWindow& dialog) const {
 int AppDriver::CheckStyle(const AppWindow& dialog) const {
   return static_cast<int>(GetWindowLongPtrA(CheckBox(dialog), GWL_STYLE) &
                           BS_TYPEMASK);
+}
+
+void AppDriver::OpenFromSystemMenu(const AppWindow& window, WPARAM id) const {
+  PostMessageA(window.hwnd, WM_SYSCOMMAND, id, 0);
+  for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
+    if (!IsWindowEnabled(window.hwnd)) return;
+    Sleep(kPollMs);
+  }
+  throw std::runtime_error("system command " + std::to_string(id) +
+                           " opened no modal window");
 }
 
 void AppDriver::ClickCheck(const AppWindow& dialog) const {

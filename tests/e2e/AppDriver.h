@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 // A visible top-level window of the program.
 struct AppWindow {
@@ -16,6 +17,7 @@ struct AppWindow {
   std::string caption;
   std::string text;   // a message box's text (static control 0xFFFF)
   bool isMainDialog;  // the dialog with the check box
+  std::vector<std::string> controlTexts;  // every child's text, in order
 };
 
 class AppDriver {
@@ -27,7 +29,8 @@ class AppDriver {
   // Ends the program if a test left it running.
   ~AppDriver();
 
-  // Waits for the program's next visible window; nullopt when it ends
+  // Waits for the program's next window that takes input (visible and
+  // enabled: a modal box disables its owner); nullopt when the program ends
   // without showing one.
   std::optional<AppWindow> NextWindow();
   // Presses a button (IDOK, IDCANCEL). A message box is waited for until it
@@ -45,6 +48,9 @@ class AppDriver {
   int CheckState(const AppWindow& dialog) const;
   int CheckStyle(const AppWindow& dialog) const;
   void ClickCheck(const AppWindow& dialog) const;
+  // Sends WM_SYSCOMMAND with the given id, as the system menu would, and
+  // waits for the modal window it opens (which disables `window`).
+  void OpenFromSystemMenu(const AppWindow& window, WPARAM id) const;
 
   DWORD ProcessId() const { return process_.dwProcessId; }
 

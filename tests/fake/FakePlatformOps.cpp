@@ -288,6 +288,7 @@ int FakePlatformOps::GetTokenGroups(OsHandle, void* buffer, unsigned long size,
   std::size_t total = std::max(listSize, sizeof(TokenGroupList));
   for (const TokenGroup& group : tokenGroups) total += group.sid.size() + 1;
   *needed = static_cast<unsigned long>(total);
+  if (buffer == nullptr && tokenQueryWithoutBufferSucceeds) return 1;
   if (buffer == nullptr || size < total) {
     *lastError = os_error::kInsufficientBuffer;
     return 0;

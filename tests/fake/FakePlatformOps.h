@@ -67,6 +67,8 @@ class FakePlatformOps final : public PlatformOps {
                         const RegistryValue& value);
   std::vector<TokenGroup> tokenGroups = {{"S-1-1-0", 7},
                                          {kAdministratorsSid, 15}};
+  // The group-list query without a buffer succeeds (Windows never does).
+  bool tokenQueryWithoutBufferSucceeds = false;
 
   void AddDirectory(const std::string& path);
   // Adds a file (and its directories) without a version resource.

@@ -43,6 +43,50 @@ class StartupSequenceTest : public testing::Test {
   SettingToolState state;
 };
 
+// What a refused start may have done: nothing but its one box.
+void ExpectRefusedBeforeDetection(const FakePlatformOps& ops,
+                                  const std::string& text) {
+  ASSERT_EQ(1u, ops.messages.size());
+  EXPECT_EQ("Error", ops.messages[0].caption);
+  EXPECT_EQ(text, ops.messages[0].text);
+  for (FakePlatformOps::Op op :
+       {FakePlatformOps::Op::GetWindowsDir, FakePlatformOps::Op::PathExists,
+        FakePlatformOps::Op::ReadRegistryValue,
+        FakePlatformOps::Op::ReadIniInt,
+        FakePlatformOps::Op::WriteIniString}) {
+    EXPECT_EQ(0, ops.CallCount(op)) << FakePlatformOps::NameOf(op);
+  }
+}
+
+TEST_F(StartupSequenceTest, SecondCopyIsRefusedBeforeTheAdministratorTest) {
+  InstallAll();
+  ops.HoldMutexElsewhere("VRP_SETTING_TOOL");
+  ops.tokenGroups.clear();  // would be refused as a non-administrator too
+  EXPECT_EQ(StartupOutcome::EndProcess, Run());
+  ExpectRefusedBeforeDetection(ops, "VRP setting tool is already executed.");
+  EXPECT_EQ(0, ops.CallCount(FakePlatformOps::Op::OpenProcessToken));
+  EXPECT_EQ(0, ops.OpenHandleCount());
+}
+
+TEST_F(StartupSequenceTest, NonAdministratorIsRefusedBeforeDetection) {
+  InstallAll();
+  ops.tokenGroups = {{"S-1-1-0", 7}, {"S-1-5-32-545", 7}};
+  EXPECT_EQ(StartupOutcome::EndProcess, Run());
+  ExpectRefusedBeforeDetection(
+      ops,
+      "You must be logged on with Administrative privilege to run this "
+      "program.");
+  // The guard is left to the system to close when the process ends.
+  EXPECT_TRUE(ops.IsOpenHandle(state.m_hGuard));
+}
+
+TEST_F(StartupSequenceTest, ShownDialogHoldsTheGuard) {
+  InstallAll();
+  EXPECT_EQ(StartupOutcome::ShowDialog, Run());
+  EXPECT_TRUE(ops.IsOpenHandle(state.m_hGuard));
+  EXPECT_EQ(1, ops.OpenHandleCount()) << "only the guard stays open";
+}
+
 TEST_F(StartupSequenceTest, NothingInstalledWarnsOnceAndEnds) {
   EXPECT_EQ(StartupOutcome::EndProcess, Run());
   ASSERT_EQ(std::vector<std::string>{"Warning"}, Captions());

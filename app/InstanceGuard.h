@@ -1,0 +1,16 @@
+// One copy of the program at a time: a named mutex held for the program's
+// life. A failure to create it counts as another copy running: the guard
+// fails closed.
+#pragma once
+
+#include "platform/PlatformOps.h"
+
+constexpr const char* kInstanceGuardName = "VRP_SETTING_TOOL";
+
+// 0 when this is the only copy (the mutex handle stays open in *guard);
+// 1 when another copy runs or the mutex cannot be created (*guard is null).
+int AcquireInstanceGuard(PlatformOps& ops, OsHandle* guard, const char* name);
+
+// Closes the guard's handle, if any, so that a new copy may start; the
+// handle is cleared so it can never be closed twice.
+void ReleaseInstanceGuard(PlatformOps& ops, OsHandle& guard);

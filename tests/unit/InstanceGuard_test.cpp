@@ -1,0 +1,48 @@
+#include "app/InstanceGuard.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/fake/FakePlatformOps.h"
+
+namespace {
+
+TEST(InstanceGuard, FirstCopyKeepsTheMutexOpenUntilReleased) {
+  FakePlatformOps ops;
+  OsHandle guard = nullptr;
+  EXPECT_EQ(0, AcquireInstanceGuard(ops, &guard, kInstanceGuardName));
+  ASSERT_NE(nullptr, guard);
+  EXPECT_TRUE(ops.IsOpenHandle(guard));
+
+  ReleaseInstanceGuard(ops, guard);
+  EXPECT_EQ(nullptr, guard);
+  EXPECT_EQ(0, ops.OpenHandleCount());
+  ReleaseInstanceGuard(ops, guard);
+  EXPECT_EQ(0, ops.badReleases) << "a second release closes nothing";
+
+  OsHandle next = nullptr;
+  EXPECT_EQ(0, AcquireInstanceGuard(ops, &next, kInstanceGuardName))
+      << "a new copy may start once the first has released the guard";
+}
+
+TEST(InstanceGuard, AnotherCopyOrAFailureRefusesAndHoldsNothing) {
+  FakePlatformOps running;
+  running.HoldMutexElsewhere(kInstanceGuardName);
+  FakePlatformOps failing;
+  failing.FailCall(FakePlatformOps::Op::CreateNamedMutex);
+  for (FakePlatformOps* ops : {&running, &failing}) {
+    OsHandle guard = reinterpret_cast<OsHandle>(0x1);
+    EXPECT_EQ(1, AcquireInstanceGuard(*ops, &guard, kInstanceGuardName));
+    EXPECT_EQ(nullptr, guard);
+    EXPECT_EQ(0, ops->OpenHandleCount());
+    EXPECT_EQ(0, ops->badReleases);
+  }
+}
+
+TEST(InstanceGuard, OnlyTheSameNameCollides) {
+  FakePlatformOps ops;
+  ops.HoldMutexElsewhere("SOME_OTHER_TOOL");
+  OsHandle guard = nullptr;
+  EXPECT_EQ(0, AcquireInstanceGuard(ops, &guard, kInstanceGuardName));
+}
+
+}  // namespace
