@@ -3,14 +3,18 @@
 // absent) and runs VRPSettingTool.exe on it.
 //
 //   vrp_demo --interactive   the user answers the program's windows
-//   vrp_demo                 the run is driven and told step by step: every
+//   vrp_demo [--pictures DIR]
+//                            the run is driven and told step by step: every
 //                            box is read and answered, the check box is
-//                            cleared, OK is pressed
+//                            cleared, OK is pressed; with --pictures, each
+//                            window is saved as DIR\NN-name.bmp
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <utility>
 
+#include "demo/WindowPicture.h"
 #include "tests/e2e/AppDriver.h"
 #include "tests/e2e/ScannerInstall.h"
 
@@ -52,21 +56,55 @@ const char* CheckName(int state) {
   }
 }
 
-void DriveRun() {
+// Saves numbered pictures of the program's windows into a folder, if one
+// was asked for.
+class Pictures {
+ public:
+  explicit Pictures(std::string dir) : dir_(std::move(dir)) {}
+  void Take(const AppWindow& window, const char* name) {
+    if (dir_.empty()) return;
+    // Give the window a moment to paint itself first.
+    Sleep(400);
+    char file[32];
+    std::snprintf(file, sizeof file, "%02d-%s.bmp", ++count_, name);
+    const std::string path = dir_ + "\\" + file;
+    if (SaveWindowPicture(window.hwnd, path)) {
+      std::printf("  (picture %s)\n", file);
+    } else {
+      std::printf("  (no picture: the window could not be captured)\n");
+    }
+  }
+
+ private:
+  std::string dir_;
+  int count_ = 0;
+};
+
+const char* PictureName(const AppWindow& box) {
+  if (box.caption == "End") return "end-report";
+  if (box.caption == "Error") return "error";
+  return box.text.rfind("You must close", 0) == 0 ? "close-app-warning"
+                                                  : "startup-warning";
+}
+
+void DriveRun(Pictures& pictures) {
   AppDriver app;
   while (const auto window = app.NextWindow()) {
     if (!window->isMainDialog) {
       PrintBox(*window);
+      pictures.Take(*window, PictureName(*window));
       std::printf("  -> OK\n");
       app.Press(*window, IDOK);
       continue;
     }
     std::printf("[%s] dialog, check box \"VRP(Default:Off)\" is %s\n",
                 window->caption.c_str(), CheckName(app.CheckState(*window)));
+    pictures.Take(*window, "dialog");
     if (app.CheckState(*window) == BST_CHECKED) {
       app.ClickCheck(*window);
       std::printf("  -> click the check box: now %s\n",
                   CheckName(app.CheckState(*window)));
+      pictures.Take(*window, "dialog-cleared");
     }
     std::printf("  -> OK\n");
     app.Press(*window, IDOK);
@@ -87,6 +125,9 @@ void RunInteractive() {
 
 int main(int argc, char** argv) {
   const bool interactive = argc > 1 && std::strcmp(argv[1], "--interactive") == 0;
+  Pictures pictures(argc > 2 && std::strcmp(argv[1], "--pictures") == 0
+                        ? argv[2]
+                        : "");
   try {
     ScannerInstall install;
     install.InstallTwain(kTwain9);
@@ -103,7 +144,7 @@ int main(int argc, char** argv) {
     if (interactive) {
       RunInteractive();
     } else {
-      DriveRun();
+      DriveRun(pictures);
     }
     PrintOptions("after", install);
   } catch (const std::exception& error) {

@@ -2,8 +2,9 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+
+#include "detect/BoundedString.h"
 
 namespace {
 
@@ -29,6 +30,13 @@ int ParseLeadingInt(const char* text) {
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
+}
+
+// Writes four lower-case hexadecimal digits, as "%04x" would. (The C
+// library's formatting would add more to the exe than all of its own code.)
+void WriteHex4(std::uint16_t value, char* out) {
+  static const char kDigits[] = "0123456789abcdef";
+  for (int i = 0; i < 4; ++i) out[i] = kDigits[(value >> (12 - 4 * i)) & 0xF];
 }
 
 // Copies a version string of at most `length` characters out of the version
@@ -60,11 +68,13 @@ int IsBlockVersionOlder(PlatformOps& ops, const void* block, int minMajor,
   std::memcpy(&codePage, static_cast<const char*>(translation) + 2,
               sizeof codePage);
 
-  char subBlock[64];
-  std::snprintf(subBlock, sizeof subBlock,
-                "\\StringFileInfo\\%04x%04x\\FileVersion",
-                static_cast<unsigned>(language),
-                static_cast<unsigned>(codePage));
+  char subBlock[64] = "\\StringFileInfo\\";
+  char translationName[9];
+  WriteHex4(language, translationName);
+  WriteHex4(codePage, translationName + 4);
+  translationName[8] = '\0';
+  AppendBounded(subBlock, sizeof subBlock, translationName);
+  AppendBounded(subBlock, sizeof subBlock, "\\FileVersion");
   const void* versionData = nullptr;
   unsigned versionLength = 0;
   if (!ops.QueryVersionValue(block, subBlock, &versionData, &versionLength) ||

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever the build, the tests and the
-# demo need and this machine lacks.
+# Installs, from Debian's packages, whatever the build and the tests need
+# and this machine lacks; with "demo", also what the demo's pictures need.
 set -euo pipefail
 
 packages=(
@@ -8,6 +8,9 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64  # the Windows exes
   wine wine64 fonts-wine              # running the 64-bit twin
 )
+if [ "${1:-}" = demo ]; then
+  packages+=(xvfb xauth imagemagick)  # a screen to take pictures of
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -6,14 +6,14 @@ Usage: make_icon.py OUT.ico"""
 import struct
 import sys
 
-# The standard 16-colour palette, as (blue, green, red, 0) entries.
+# The standard 16-colour palette, as (red, green, blue).
 PALETTE = [
     (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
     (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
     (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
-BLACK, DARK_GREY, GREY, WHITE, GREEN, NAVY, BLUE = 0, 8, 7, 15, 2, 1, 9
+BLACK, GREY, WHITE, GREEN, NAVY, BLUE = 0, 7, 15, 2, 4, 12
 TRANSPARENT = None
 
 

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Prints the figures of the built program: the size of both exes (as built
+# and stripped) with their import lists, and, under Wine, the start-up time
+# of the x86_64 exe against a bare exe that shows one message box.
+# Usage: figures.sh [RUNS]   (runs per exe, 21 by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+. scripts/wine-env.sh
+runs=${1:-21}
+
+for preset in win32 win64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2 --target VRPSettingTool vrp_bare_messagebox >/dev/null
+done
+cmake --build --preset win64 -j2 --target vrp_startup_timer vrp_probes >/dev/null
+
+echo "== size"
+for machine in "win32 i686-w64-mingw32" "win64 x86_64-w64-mingw32"; do
+  set -- $machine
+  for exe in VRPSettingTool vrp_bare_messagebox; do
+    built=build/$1/bin/$exe.exe
+    stripped=$(mktemp)
+    "$2-strip" -o "$stripped" "$built"
+    awk -v m="$1" -v e="$exe.exe" -v b="$(stat -c %s "$built")" \
+      -v s="$(stat -c %s "$stripped")" 'BEGIN {
+        printf "  %-6s %-24s %8d bytes built, %8d bytes stripped (%.1f KiB)\n",
+               m, e, b, s, s / 1024 }'
+    rm -f "$stripped"
+  done
+  printf '  %-6s imports: %s\n' "$1" \
+    "$("$2-objdump" -p "build/$1/bin/VRPSettingTool.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
+done
+
+echo "== start-up under Wine"
+export WINEPREFIX=$PWD/build/win64/wineprefix
+vrp_prepare_prefix "$WINEPREFIX"
+"$VRP_WINE" build/win64/bin/vrp_startup_timer.exe "$runs"

@@ -1,0 +1,104 @@
+// Measures how long a program takes from CreateProcess to its first visible
+// window, for VRPSettingTool.exe on the typical simulated installation and
+// for a bare exe that shows one message box at once, runs interleaved.
+//
+//   vrp_startup_timer RUNS
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/AppDriver.h"
+#include "tests/e2e/ScannerInstall.h"
+
+namespace {
+
+struct Search {
+  DWORD processId;
+  bool found;
+};
+
+BOOL CALLBACK FindVisible(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<Search*>(lParam);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == search->processId && IsWindowVisible(hwnd)) {
+    search->found = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Milliseconds from CreateProcess to the program's first visible window.
+double TimeToFirstWindow(const std::string& exe) {
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::string commandLine = "\"" + exe + "\"";
+  QueryPerformanceCounter(&start);
+  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                      0, nullptr, nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot start " + exe);
+  }
+  Search search = {process.dwProcessId, false};
+  double elapsed = 0;
+  while (!search.found) {
+    EnumWindows(&FindVisible, reinterpret_cast<LPARAM>(&search));
+    QueryPerformanceCounter(&now);
+    elapsed = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+              static_cast<double>(frequency.QuadPart);
+    if (elapsed > 20000) throw std::runtime_error(exe + " showed no window");
+    if (!search.found) Sleep(1);
+  }
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return elapsed;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle]
+                           : (values[middle - 1] + values[middle]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
+  try {
+    ScannerInstall install;
+    install.InstallTwain(kTwain9);
+    install.InstallIsis(kIsis3);
+    const std::string dir = ProgramDirectory();
+    const std::string tool = dir + "\\VRPSettingTool.exe";
+    const std::string bare = dir + "\\vrp_bare_messagebox.exe";
+    TimeToFirstWindow(tool);  // warm both up once
+    TimeToFirstWindow(bare);
+    std::vector<double> toolTimes, bareTimes;
+    for (int i = 0; i < runs; ++i) {
+      toolTimes.push_back(TimeToFirstWindow(tool));
+      bareTimes.push_back(TimeToFirstWindow(bare));
+    }
+    const double toolMedian = Median(toolTimes);
+    const double bareMedian = Median(bareTimes);
+    std::printf("start-up to first message box, median of %d runs each:\n",
+                runs);
+    std::printf("  VRPSettingTool.exe (x86_64)  %8.1f ms\n", toolMedian);
+    std::printf("  bare MessageBoxA exe         %8.1f ms\n", bareMedian);
+    std::printf("  ratio                        %8.3f\n", toolMedian / bareMedian);
+  } catch (const std::exception& error) {
+    std::printf("timing failed: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
