@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the host
-# unit and contract tests, the Windows unit, contract and end-to-end tests
-# of the 64-bit twin under Wine, and the checks of the shipped 32-bit exe
-# (which this machine cannot execute).
+# unit and contract tests (plain, then under AddressSanitizer and UBSan), the
+# Windows unit, contract and end-to-end tests of the 64-bit twin under Wine,
+# and the checks of the shipped 32-bit exe (which this machine cannot
+# execute).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -10,7 +11,7 @@ scripts/install-deps.sh || exit 1
 total_passed=0
 total_failed=0
 status=0
-for preset in host win64 win32; do
+for preset in host host-asan win64 win32; do
   echo "== $preset"
   if ! cmake --preset "$preset" >/dev/null ||
      ! cmake --build --preset "$preset" -j2 >"build/$preset-build.log" 2>&1; then

@@ -51,7 +51,7 @@ TEST_F(ChromeE2E, MinimisedWindowStillAnswersAndCloses) {
   AppDriver app;
   const AppWindow dialog = OpenDialog(app);
   PostMessageA(dialog.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  for (int i = 0; i < 50 && !IsIconic(dialog.hwnd); ++i) Sleep(20);
+  for (int i = 0; i < 500 && !IsIconic(dialog.hwnd); ++i) Sleep(20);
   EXPECT_TRUE(IsIconic(dialog.hwnd));
   // Painting the minimised window draws the icon; the program must come
   // through it and still answer.

@@ -19,7 +19,7 @@ inline constexpr const char* kChangedHeader =
     "VRP setting is changed for following application.\n\n";
 
 class E2ETest : public testing::Test {
- protected:
+ public:
   // Expects the next window to be a message box with this caption and text,
   // and dismisses it with OK.
   static void ExpectBox(AppDriver& app, const std::string& caption,
@@ -48,5 +48,6 @@ class E2ETest : public testing::Test {
     EXPECT_EQ(0u, app.WaitForExit());
   }
 
+ protected:
   ScannerInstall install;
 };

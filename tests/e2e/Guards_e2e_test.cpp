@@ -3,7 +3,9 @@
 // covered by the unit tests.)
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tests/e2e/E2ETest.h"
@@ -73,9 +75,13 @@ TEST_F(GuardsE2E, NewCopyRunsOnceTheFirstClosedWithOkOrCancel) {
   }
 }
 
-TEST_F(GuardsE2E, OfCopiesStartedTogetherExactlyOneContinues) {
+// Starts `count` copies at once and expects exactly one to reach its dialog,
+// every other to be refused and to exit 0; the survivor then closes.
+void StartTogether(int count) {
   std::vector<std::unique_ptr<AppDriver>> copies;
-  for (int i = 0; i < 4; ++i) copies.push_back(std::make_unique<AppDriver>());
+  for (int i = 0; i < count; ++i) {
+    copies.push_back(std::make_unique<AppDriver>());
+  }
   // Every copy stops at its first box: the survivor at its warning, the
   // others at the refusal. Only then is any of them answered.
   std::vector<AppWindow> firstBoxes;
@@ -90,15 +96,27 @@ TEST_F(GuardsE2E, OfCopiesStartedTogetherExactlyOneContinues) {
     if (firstBoxes[i].text == kCloseAppWarning) {
       ++continuing;
       copy.Press(firstBoxes[i], IDOK);
-      copy.Press(ExpectMainDialog(copy), IDCANCEL);
+      copy.Press(E2ETest::ExpectMainDialog(copy), IDCANCEL);
     } else {
       EXPECT_EQ(kAlreadyRunning, firstBoxes[i].text);
       EXPECT_EQ("Error", firstBoxes[i].caption);
       copy.Press(firstBoxes[i], IDOK);
     }
-    ExpectEndsQuietly(copy);
+    E2ETest::ExpectEndsQuietly(copy);
   }
   EXPECT_EQ(1, continuing);
+}
+
+TEST_F(GuardsE2E, OfTwentyCopiesStartedTogetherExactlyOneContinues) {
+  constexpr int kRounds = 5;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round + 1));
+    StartTogether(20);
+  }
+  std::printf("simultaneous starts: %d rounds of 20 copies held\n", kRounds);
+  AppDriver after;
+  after.Press(OpenDialog(after), IDCANCEL);
+  ExpectEndsQuietly(after);
 }
 
 }  // namespace
