@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ googletest python3   # host build, unit tests, resource checks
+  clang libclang-rt-14-dev clang-tidy # fuzzing and static checks
   g++-mingw-w64-i686 g++-mingw-w64-x86-64  # the Windows exes
   wine wine64 fonts-wine              # running the 64-bit twin
 )

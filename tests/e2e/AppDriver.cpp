@@ -100,6 +100,14 @@ AppDriver::~AppDriver() {
   CloseHandle(process_.hProcess);
 }
 
+bool AppDriver::IsWow64() const {
+  BOOL wow64 = FALSE;
+  if (!IsWow64Process(process_.hProcess, &wow64)) {
+    throw std::runtime_error("IsWow64Process failed");
+  }
+  return wow64 != FALSE;
+}
+
 std::optional<AppWindow> AppDriver::NextWindow() {
   for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
     Search search = {process_.dwProcessId, &closing_, {}};

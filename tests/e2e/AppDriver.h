@@ -52,7 +52,8 @@ class AppDriver {
   // waits for the modal window it opens (which disables `window`).
   void OpenFromSystemMenu(const AppWindow& window, WPARAM id) const;
 
-  DWORD ProcessId() const { return process_.dwProcessId; }
+  // Whether the program runs as a 32-bit process on 64-bit Windows.
+  bool IsWow64() const;
 
  private:
   void WaitUntilGone(const AppWindow& window);
