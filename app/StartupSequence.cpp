@@ -41,17 +41,12 @@ StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
       DetectCaptureApp(ops, detection, &FlagOf(tooOld, ScanTarget::Capture));
 
   TargetFlags found = {};
-  for (ScanTarget target : kAllTargets) {
-    FlagOf(found, target) = FoundFlag(detection, target);
-  }
+  CopyFoundFlags(detection, found);
   MessageText warning;
   BuildStartupWarning(found, tooOld, warning);
   if (!warning.IsEmpty()) ops.ShowMessage(owner, warning.text, "Warning");
 
-  if (!detection.m_bTwainFound && !detection.m_bIsisFound &&
-      !detection.m_bCaptureFound) {
-    return StartupOutcome::EndProcess;
-  }
+  if (!AnySet(found)) return StartupOutcome::EndProcess;
   ops.ShowMessage(owner, kCloseScannerAppWarning, "Warning");
   ReadSkipSetting(ops, detection, &state.m_nSkipState, kSkipSettingKey);
   return StartupOutcome::ShowDialog;

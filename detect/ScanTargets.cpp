@@ -43,6 +43,19 @@ int FoundFlag(const DetectionResult& result, ScanTarget target) {
   return result.*FoundMember(target);
 }
 
+void CopyFoundFlags(const DetectionResult& result, TargetFlags& found) {
+  for (ScanTarget target : kAllTargets) {
+    FlagOf(found, target) = FoundFlag(result, target);
+  }
+}
+
+bool AnySet(const TargetFlags& flags) {
+  for (ScanTarget target : kAllTargets) {
+    if (FlagOf(flags, target)) return true;
+  }
+  return false;
+}
+
 const TargetInfo& InfoOf(ScanTarget target) {
   return kTargetInfo[static_cast<std::size_t>(target)];
 }

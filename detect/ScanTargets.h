@@ -40,6 +40,12 @@ struct DetectionResult {
 int& FoundFlag(DetectionResult& result, ScanTarget target);
 int FoundFlag(const DetectionResult& result, ScanTarget target);
 
+// The three found flags as TargetFlags.
+void CopyFoundFlags(const DetectionResult& result, TargetFlags& found);
+
+// Whether any target's flag is set.
+bool AnySet(const TargetFlags& flags);
+
 struct TargetInfo {
   const char* displayLine;  // its line in every message
   int minMajor;             // oldest usable version

@@ -11,13 +11,10 @@ TargetStatus StatusOf(const TargetFlags& found, const TargetFlags& tooOld,
 // Sets a flag for each target with the given status; true when any is set.
 bool SelectByStatus(const TargetFlags& found, const TargetFlags& tooOld,
                     TargetStatus status, TargetFlags& selected) {
-  bool any = false;
   for (ScanTarget target : kAllTargets) {
-    const bool match = StatusOf(found, tooOld, target) == status;
-    FlagOf(selected, target) = match ? 1 : 0;
-    any = any || match;
+    FlagOf(selected, target) = StatusOf(found, tooOld, target) == status;
   }
-  return any;
+  return AnySet(selected);
 }
 
 }  // namespace

@@ -33,9 +33,7 @@ void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
   // Found flags as they were before writing: a target whose first ISIS file
   // failed still has its second file written.
   TargetFlags toWrite = {};
-  for (ScanTarget target : kAllTargets) {
-    FlagOf(toWrite, target) = FoundFlag(detection, target);
-  }
+  CopyFoundFlags(detection, toWrite);
   TargetFlags failed = {};
   for (const IniFileSlot& slot : kIniFiles) {
     if (!FlagOf(toWrite, slot.target)) continue;
@@ -45,21 +43,15 @@ void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
     }
   }
 
-  TargetFlags changed = {};
-  bool anyFailed = false;
-  bool anyChanged = false;
-  for (ScanTarget target : kAllTargets) {
-    FlagOf(changed, target) = FoundFlag(detection, target);
-    anyFailed = anyFailed || FlagOf(failed, target);
-    anyChanged = anyChanged || FlagOf(changed, target);
-  }
-  if (anyFailed) {
+  if (AnySet(failed)) {
     MessageText error;
     error.Append("INI file write error!\n\n");
     BuildTargetList(error, failed);
     ops.ShowMessage(owner, error.text, "Error");
   }
-  if (anyChanged) {
+  TargetFlags changed = {};
+  CopyFoundFlags(detection, changed);
+  if (AnySet(changed)) {
     MessageText report;
     report.Append("VRP setting is changed for following application.\n\n");
     BuildTargetList(report, changed);

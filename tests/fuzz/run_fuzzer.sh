@@ -15,7 +15,7 @@ if [ "$status" -ne 0 ]; then
   echo "FAIL: $(basename "$fuzzer") exited with $status"
   tail -40 "$work/log"
   for artifact in "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*; do
-    [ -e "$artifact" ] && { echo "input $(basename "$artifact"):"; xxd "$artifact" | head -20; }
+    [ -e "$artifact" ] && { echo "input $(basename "$artifact"):"; od -A x -t x1z "$artifact" | head -20; }
   done
   exit 1
 fi
