@@ -96,8 +96,8 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR CDialog::HandleCommand(WPARAM wParam) {
-  // Only clicks, menu items and accelerators (notification 0) are commands;
-  // other control notifications are left to the dialog manager.
+  // Only button clicks and menu items (notification 0) are commands; other
+  // control notifications are left to the dialog manager.
   if (HIWORD(wParam) != BN_CLICKED) return FALSE;
   const UINT id = LOWORD(wParam);
   if (id == IDOK) {
