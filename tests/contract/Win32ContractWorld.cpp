@@ -1,26 +1,14 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
 
 #include "platform/Win32PlatformOps.h"
 #include "tests/contract/ContractWorld.h"
+#include "tests/e2e/ScannerInstall.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// The directory of this test program, where the probe DLLs are built.
-fs::path ProgramDirectory() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
-    throw std::runtime_error("GetModuleFileNameA failed");
-  }
-  return fs::path(path).parent_path();
-}
 
 class Win32ContractWorld final : public ContractWorld {
  public:
@@ -48,33 +36,17 @@ class Win32ContractWorld final : public ContractWorld {
   }
   void WriteTextFile(const std::string& path,
                      const std::string& text) override {
-    std::ofstream(path, std::ios::binary) << text;
+    ScannerInstall::WriteFile(path, text);
   }
   std::optional<std::string> ReadTextFile(const std::string& path) override {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return ScannerInstall::ReadFile(path);
   }
   void InstallProbe(const std::string& path, const ProbeFile& probe) override {
-    fs::copy_file(ProgramDirectory() / (std::string(probe.name) + ".dll"),
-                  path, fs::copy_options::overwrite_existing);
+    ScannerInstall::CopyProbe(probe, path);
   }
   void SetRegistryValue(const std::string& name, unsigned long type,
                         const std::string& bytes) override {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, RegistryKey().c_str(), 0, nullptr,
-                        0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-      throw std::runtime_error("RegCreateKeyExA failed");
-    }
-    const LONG set = RegSetValueExA(
-        key, name.c_str(), 0, type,
-        reinterpret_cast<const BYTE*>(bytes.data()),
-        static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-    if (set != ERROR_SUCCESS) throw std::runtime_error("RegSetValueExA failed");
+    ScannerInstall::SetRegistryValue(RegistryKey(), name, type, bytes);
   }
   std::string UniqueMutexName() override {
     return "VRP_CONTRACT_" + std::to_string(GetCurrentProcessId());

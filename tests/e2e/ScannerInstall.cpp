@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,16 +11,6 @@
 #include "tests/e2e/AppDriver.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-void CopyProbe(const ProbeFile& probe, const std::string& to) {
-  fs::create_directories(fs::path(to).parent_path());
-  fs::copy_file(ProgramDirectory() + "\\" + probe.name + ".dll", to,
-                fs::copy_options::overwrite_existing);
-}
-
-}  // namespace
 
 ScannerInstall::ScannerInstall() {
   char dir[MAX_PATH];
@@ -57,16 +46,24 @@ void ScannerInstall::InstallIsis(const ProbeFile& probe) {
 
 void ScannerInstall::InstallCapture(const ProbeFile& probe) {
   CopyProbe(probe, std::string(kCaptureDir) + "\\LumoraApp.exe");
+  SetRegistryValue(kCaptureAppKey, kCaptureAppValue, REG_SZ,
+                   std::string(kCaptureDir) + '\0');
+}
+
+void ScannerInstall::SetRegistryValue(const std::string& keyPath,
+                                      const std::string& name,
+                                      unsigned long type,
+                                      const std::string& bytes) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCaptureAppKey, 0, nullptr, 0,
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
                       KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key,
                       nullptr) != ERROR_SUCCESS) {
     throw std::runtime_error("RegCreateKeyExA failed");
   }
-  const LONG set = RegSetValueExA(
-      key, kCaptureAppValue, 0, REG_SZ,
-      reinterpret_cast<const BYTE*>(kCaptureDir),
-      static_cast<DWORD>(std::strlen(kCaptureDir) + 1));
+  const LONG set =
+      RegSetValueExA(key, name.c_str(), 0, type,
+                     reinterpret_cast<const BYTE*>(bytes.data()),
+                     static_cast<DWORD>(bytes.size()));
   RegCloseKey(key);
   if (set != ERROR_SUCCESS) throw std::runtime_error("RegSetValueExA failed");
 }
@@ -110,4 +107,10 @@ std::optional<int> ScannerInstall::ReadOption(const std::string& iniPath) {
 void ScannerInstall::RemoveTree(const std::string& path) {
   std::error_code ignored;
   fs::remove_all(path, ignored);
+}
+
+void ScannerInstall::CopyProbe(const ProbeFile& probe, const std::string& to) {
+  fs::create_directories(fs::path(to).parent_path());
+  fs::copy_file(ProgramDirectory() + "\\" + probe.name + ".dll", to,
+                fs::copy_options::overwrite_existing);
 }

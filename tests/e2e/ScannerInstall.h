@@ -33,6 +33,14 @@ class ScannerInstall {
   // when the key is missing.
   static std::optional<int> ReadOption(const std::string& iniPath);
   static void RemoveTree(const std::string& path);
+  // Copies a probe file built beside the test program to `to`, creating
+  // its directories.
+  static void CopyProbe(const ProbeFile& probe, const std::string& to);
+  // Sets a value under HKEY_LOCAL_MACHINE in the 32-bit view, creating the
+  // key.
+  static void SetRegistryValue(const std::string& keyPath,
+                               const std::string& name, unsigned long type,
+                               const std::string& bytes);
 
  private:
   void RemoveAll();
