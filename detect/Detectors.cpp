@@ -54,8 +54,22 @@ int DetectUnderWindowsDir(PlatformOps& ops, DetectionResult& result,
   return DetectUnder(ops, result, target, windowsDir, tooOld);
 }
 
+// Replaces `dir` by its environment variables expanded; false when that
+// fails or the result would not fit.
+bool ExpandInPlace(PlatformOps& ops, char (&dir)[kPathBufferSize]) {
+  char expanded[kPathBufferSize];
+  const unsigned long length =
+      ops.ExpandEnvironment(dir, expanded, sizeof expanded);
+  if (length == 0 || length > sizeof expanded) return false;
+  if (std::memchr(expanded, '\0', length) == nullptr) return false;
+  std::memcpy(dir, expanded, length);
+  return true;
+}
+
 // Reads the install directory into `dir`. True only for a non-empty string
-// value terminated inside the buffer; the registry guarantees neither.
+// value terminated inside the buffer; the registry guarantees neither. A
+// REG_EXPAND_SZ value is expanded (as the installer meant it, say
+// "%ProgramFiles%\Lumora"); a REG_SZ value is used as stored.
 bool ReadInstallDir(PlatformOps& ops, char (&dir)[kPathBufferSize]) {
   unsigned long size = sizeof dir;
   unsigned long type = 0;
@@ -68,6 +82,9 @@ bool ReadInstallDir(PlatformOps& ops, char (&dir)[kPathBufferSize]) {
   }
   if (size == 0 || size > sizeof dir) return false;
   if (std::memchr(dir, '\0', size) == nullptr) return false;
+  if (type == reg_type::kExpandString && !ExpandInPlace(ops, dir)) {
+    return false;
+  }
   return dir[0] != '\0';
 }
 

@@ -55,8 +55,8 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 void CDialog::DoDataExchange(CDataExchange*) {}
 
 LRESULT CDialog::Default() {
-  return DefWindowProcA(m_hWnd, m_currentMessage.message,
-                        m_currentMessage.wParam, m_currentMessage.lParam);
+  m_leftToDialogManager = true;
+  return 0;
 }
 
 void CDialog::OnSysCommand(UINT, LPARAM) { Default(); }
@@ -84,10 +84,14 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(message, 0);
   if (entry == nullptr) return FALSE;
 
-  const CurrentMessage outer = m_currentMessage;
-  m_currentMessage = {message, wParam, lParam};
+  const bool outer = m_leftToDialogManager;
+  m_leftToDialogManager = false;
   const LRESULT result = entry->thunk(this, wParam, lParam);
-  m_currentMessage = outer;
+  const bool leftToDialogManager = m_leftToDialogManager;
+  m_leftToDialogManager = outer;
+  // FALSE from a dialog procedure hands the message to DefDlgProc, which
+  // gives it the dialog manager's handling (and DefWindowProc's after it).
+  if (leftToDialogManager) return FALSE;
   // A dialog procedure returns the result of WM_QUERYDRAGICON itself; for
   // other messages it goes through DWLP_MSGRESULT.
   if (message == WM_QUERYDRAGICON) return static_cast<INT_PTR>(result);

@@ -44,8 +44,9 @@ class CDialog : public CCmdTarget {
   virtual void OnCancel();
   virtual void DoDataExchange(CDataExchange* pDX);
 
-  // The system's default handling of the message being dispatched; what a
-  // handler calls for the cases it leaves alone.
+  // Leaves the message being dispatched to the dialog manager's default
+  // handling, once the handler returns; what a handler calls for the cases
+  // it leaves alone.
   LRESULT Default();
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnPaint();
@@ -58,9 +59,8 @@ class CDialog : public CCmdTarget {
 
   UINT m_nIDTemplate;
   CDialog* m_pParentWnd;
-  struct CurrentMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-  } m_currentMessage = {};
+  // Whether the handler of the message being dispatched called Default();
+  // saved and restored around nested dispatches (a handler that opens a
+  // modal box dispatches while it runs).
+  bool m_leftToDialogManager = false;
 };

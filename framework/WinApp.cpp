@@ -1,5 +1,7 @@
 #include "framework/WinApp.h"
 
+#include "platform/SystemLibrary.h"
+
 namespace {
 CWinApp* g_application = nullptr;
 }
@@ -11,6 +13,8 @@ CWinApp::~CWinApp() { g_application = nullptr; }
 CWinApp* AfxGetApp() { return g_application; }
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+  // Before anything can load a DLL: from here on, only the system folder's.
+  RestrictDllSearchToSystemFolder();
   CWinApp* application = AfxGetApp();
   if (application == nullptr) return 1;
   application->m_hInstance = hInstance;

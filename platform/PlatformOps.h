@@ -56,7 +56,7 @@ class PlatformOps {
   // _access(path, 0): 1 when the file or directory exists, else 0.
   virtual int PathExists(const char* path) = 0;
 
-  // RegOpenKeyExA(HKLM, keyPath, full access, 32-bit view) and
+  // RegOpenKeyExA(HKLM, keyPath, KEY_QUERY_VALUE, 32-bit view) and
   // RegQueryValueExA(valueName) into buffer; *size is the buffer size on
   // entry and the byte count stored (or needed) on return, *type the value's
   // type. The key is closed before returning. Returns the Win32 error code:
@@ -65,6 +65,12 @@ class PlatformOps {
   virtual long ReadRegistryValue(const char* keyPath, const char* valueName,
                                  unsigned char* buffer, unsigned long* size,
                                  unsigned long* type) = 0;
+
+  // ExpandEnvironmentStringsA: the characters stored or needed, terminator
+  // included; more than `size` when the buffer is too small (it then holds
+  // nothing usable), 0 on failure.
+  virtual unsigned long ExpandEnvironment(const char* text, char* buffer,
+                                          unsigned long size) = 0;
 
   // GetFileVersionInfoSizeA: the size of the version block, 0 when the file
   // has none (or cannot be read).

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "platform/SystemLibrary.h"
+
 // The logic walks TOKEN_GROUPS through its own mirror of the layout.
 static_assert(sizeof(TokenGroupEntry) == sizeof(SID_AND_ATTRIBUTES));
 static_assert(offsetof(TokenGroupEntry, attributes) ==
@@ -14,6 +16,42 @@ static_assert(offsetof(TokenGroupList, groups) ==
               offsetof(TOKEN_GROUPS, Groups));
 static_assert(sizeof(OsHandle) == sizeof(HANDLE));
 static_assert(sizeof(unsigned long) == sizeof(DWORD));
+
+namespace {
+
+// The three version functions, loaded from the system folder's VERSION.dll
+// at first use: VERSION is not a KnownDLL, so a static import would be
+// looked for beside the exe first.
+struct VersionFunctions {
+  bool tried = false;
+  HMODULE module = nullptr;  // stays loaded for the life of the process
+  decltype(&GetFileVersionInfoSizeA) getSize = nullptr;
+  decltype(&GetFileVersionInfoA) getInfo = nullptr;
+  decltype(&VerQueryValueA) queryValue = nullptr;
+};
+VersionFunctions g_version;
+
+// Null when the DLL or any of the three cannot be had. (The program has one
+// thread, so first use needs no lock.)
+const VersionFunctions* Version() {
+  if (!g_version.tried) {
+    g_version.tried = true;
+    g_version.module = LoadSystemLibrary("version.dll");
+    if (g_version.module != nullptr) {
+      g_version.getSize = LookUpFunction<decltype(&GetFileVersionInfoSizeA)>(
+          g_version.module, "GetFileVersionInfoSizeA");
+      g_version.getInfo = LookUpFunction<decltype(&GetFileVersionInfoA)>(
+          g_version.module, "GetFileVersionInfoA");
+      g_version.queryValue = LookUpFunction<decltype(&VerQueryValueA)>(
+          g_version.module, "VerQueryValueA");
+    }
+  }
+  const bool complete =
+      g_version.getSize && g_version.getInfo && g_version.queryValue;
+  return complete ? &g_version : nullptr;
+}
+
+}  // namespace
 
 unsigned Win32PlatformOps::GetWindowsDir(char* buffer, unsigned size) {
   return GetWindowsDirectoryA(buffer, size);
@@ -29,10 +67,11 @@ long Win32PlatformOps::ReadRegistryValue(const char* keyPath,
                                          unsigned long* size,
                                          unsigned long* type) {
   // The 32-bit view: what the shipped 32-bit program sees on 64-bit Windows,
-  // and what its 64-bit twin must see too.
+  // and what its 64-bit twin must see too. Only reading is asked for: an
+  // ACL that lets administrators read the key but not change it is enough.
   HKEY key = nullptr;
   const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0,
-                                    KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key);
+                                    KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key);
   if (opened != ERROR_SUCCESS) return opened;
   const LONG queried =
       RegQueryValueExA(key, valueName, nullptr, type, buffer, size);
@@ -40,13 +79,24 @@ long Win32PlatformOps::ReadRegistryValue(const char* keyPath,
   return queried;
 }
 
+unsigned long Win32PlatformOps::ExpandEnvironment(const char* text,
+                                                  char* buffer,
+                                                  unsigned long size) {
+  return ExpandEnvironmentStringsA(text, buffer, size);
+}
+
 unsigned long Win32PlatformOps::GetVersionInfoSize(const char* path) {
-  return GetFileVersionInfoSizeA(path, nullptr);
+  // Without the version functions every file reads as having no version
+  // resource, which counts as new enough: the same rule as for a file that
+  // really has none.
+  const VersionFunctions* version = Version();
+  return version == nullptr ? 0 : version->getSize(path, nullptr);
 }
 
 int Win32PlatformOps::GetVersionInfo(const char* path, unsigned long size,
                                      void* block) {
-  return GetFileVersionInfoA(path, 0, size, block) ? 1 : 0;
+  const VersionFunctions* version = Version();
+  return version != nullptr && version->getInfo(path, 0, size, block) ? 1 : 0;
 }
 
 int Win32PlatformOps::QueryVersionValue(const void* block,
@@ -54,7 +104,11 @@ int Win32PlatformOps::QueryVersionValue(const void* block,
                                         const void** data, unsigned* length) {
   void* found = nullptr;
   UINT foundLength = 0;
-  if (!VerQueryValueA(block, subBlock, &found, &foundLength)) return 0;
+  const VersionFunctions* version = Version();
+  if (version == nullptr ||
+      !version->queryValue(block, subBlock, &found, &foundLength)) {
+    return 0;
+  }
   *data = found;
   *length = foundLength;
   return 1;

@@ -10,6 +10,8 @@ class Win32PlatformOps final : public PlatformOps {
   long ReadRegistryValue(const char* keyPath, const char* valueName,
                          unsigned char* buffer, unsigned long* size,
                          unsigned long* type) override;
+  unsigned long ExpandEnvironment(const char* text, char* buffer,
+                                  unsigned long size) override;
   unsigned long GetVersionInfoSize(const char* path) override;
   int GetVersionInfo(const char* path, unsigned long size,
                      void* block) override;

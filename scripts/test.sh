@@ -5,8 +5,9 @@
 #    clang-tidy over the logic;
 #  - win64: the Windows unit, contract and end-to-end tests of the x86_64
 #    twin under Wine;
-#  - win32: the shipped i686 exe's import table and resources, and the
-#    typical end-to-end scenario on it under qemu-user emulation.
+#  - win32: the shipped i686 exe's header, import table and resources, two
+#    clean builds that must be identical, and the typical end-to-end
+#    scenario on it under qemu-user emulation.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -55,6 +56,7 @@ for preset in host host-asan fuzz win64 win32; do
   run_preset "$preset"
 done
 run_step clang-tidy scripts/tidy.sh
+run_step "reproducible build" tests/check_reproducible.sh VRPSettingTool
 run_step "i686 exe under emulation" scripts/test-i686.sh
 
 echo "tests: $total_passed passed, $total_failed failed"

@@ -234,6 +234,13 @@ def main():
         check(f'<supportedOS Id="{{{os_id}}}"/>' in manifest,
               f"manifest supports Windows {os_name}")
 
+    check('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'
+          in manifest and 'publicKeyToken="6595b64144ccf1df"' in manifest,
+          "manifest depends on common controls 6 (visual styles)")
+    check(">PerMonitorV2</dpiAwareness>" in manifest and
+          ">true</dpiAware>" in manifest,
+          "manifest: per-monitor DPI aware, system-aware as the fallback")
+
     print(f"resources: {'FAILED' if failures else 'all as built'}")
     return 1 if failures else 0
 

@@ -80,15 +80,24 @@ std::string ProgramDirectory() {
   return dir.substr(0, dir.find_last_of('\\'));
 }
 
-AppDriver::AppDriver() {
-  const std::string exe = ProgramDirectory() + "\\VRPSettingTool.exe";
+AppDriver::AppDriver(const std::string& exe) {
   std::string commandLine = "\"" + exe + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr,
-                      FALSE, 0, nullptr, nullptr, &startup, &process_)) {
-    throw std::runtime_error("cannot start " + exe);
+  // Under load Wine now and then refuses to create a process at all. No
+  // process exists then, so trying again starts the one copy the test
+  // asked for; a copy that started and was lost would still fail the test.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                       0, nullptr, nullptr, &startup, &process_)) {
+      return;
+    }
+    error = GetLastError();
+    Sleep(200);
   }
+  throw std::runtime_error("cannot start " + exe + ": error " +
+                           std::to_string(error));
 }
 
 AppDriver::~AppDriver() {

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// The directory of this test program, where the exe and the probes are.
+std::string ProgramDirectory();
+
 // A visible top-level window of the program.
 struct AppWindow {
   HWND hwnd;
@@ -22,8 +25,9 @@ struct AppWindow {
 
 class AppDriver {
  public:
-  // Starts the program; it must be beside this test program.
-  AppDriver();
+  // Starts the program: by default the one beside this test program.
+  explicit AppDriver(const std::string& exe = ProgramDirectory() +
+                                              "\\VRPSettingTool.exe");
   AppDriver(const AppDriver&) = delete;
   AppDriver& operator=(const AppDriver&) = delete;
   // Ends the program if a test left it running.
@@ -61,6 +65,3 @@ class AppDriver {
   PROCESS_INFORMATION process_ = {};
   std::set<HWND> closing_;  // main dialogs the test has closed
 };
-
-// The directory of this test program, where the exe and the probes are.
-std::string ProgramDirectory();

@@ -1,6 +1,8 @@
 #include "tests/e2e/ScannerInstall.h"
 
 #include <windows.h>
+// After windows.h:
+#include <sddl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -28,10 +30,28 @@ void ScannerInstall::RemoveAll() {
   RemoveTree(windowsDir_ + "\\twain_32\\Norvtw32");
   RemoveTree(windowsDir_ + "\\Pixtran");
   RemoveTree(kCaptureDir);
+  // A key left readable only cannot be deleted until its ACL is reset.
+  SetCaptureKeyAcl("D:(A;;KA;;;WD)");
   for (const char* key : {kCaptureAppKey, "SOFTWARE\\Norvel\\Lumora",
                           "SOFTWARE\\Norvel"}) {
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
   }
+}
+
+bool ScannerInstall::SetCaptureKeyAcl(const char* sddl) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCaptureAppKey, 0,
+                    WRITE_DAC | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                 sddl, SDDL_REVISION_1, &descriptor, nullptr) &&
+             RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) ==
+                 ERROR_SUCCESS;
+  LocalFree(descriptor);
+  RegCloseKey(key);
+  return set;
 }
 
 void ScannerInstall::InstallTwain(const ProbeFile& probe) {

@@ -38,6 +38,10 @@ class ScannerInstall {
   static void CopyProbe(const ProbeFile& probe, const std::string& to);
   // Sets a value under HKEY_LOCAL_MACHINE in the 32-bit view, creating the
   // key.
+  // Replaces the ACL of the capture application's key by the given SDDL
+  // text (for example "D:P(A;;KR;;;BA)": administrators may only read it);
+  // false when the key is missing or the ACL cannot be set.
+  static bool SetCaptureKeyAcl(const char* sddl);
   static void SetRegistryValue(const std::string& keyPath,
                                const std::string& name, unsigned long type,
                                const std::string& bytes);

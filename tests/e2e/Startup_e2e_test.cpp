@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/E2ETest.h"
 
@@ -73,6 +76,89 @@ TEST_F(StartupE2E, TypicalRunListsTheMissingAppThenOkCloses) {
   app.Press(ExpectMainDialog(app), IDOK);
   ExpectBox(app, "End", std::string(kChangedHeader) + "    TWAIN\n    ISIS\n");
   ExpectEndsQuietly(app);
+}
+
+TEST_F(StartupE2E, CaptureKeyThatAdministratorsMayOnlyReadIsEnough) {
+  install.InstallCapture(kLumora11);
+  ASSERT_TRUE(ScannerInstall::SetCaptureKeyAcl("D:P(A;;KR;;;BA)"));
+  AppDriver app;
+  ExpectBox(app, "Warning",
+            std::string(kAbsentHeader) + "    TWAIN\n    ISIS\n");
+  ExpectBox(app, "Warning", kCloseAppWarning);
+  app.Press(ExpectMainDialog(app), IDCANCEL);
+  ExpectEndsQuietly(app);
+}
+
+// Makes Wine look for the named DLLs beside VRPSettingTool.exe before its
+// own builtin copies, as Windows does for DLLs that are not KnownDLLs, while
+// it lives. (Wine keeps WINEDLLOVERRIDES from reaching a child that a Windows
+// program starts, so the per-program key is used.)
+class NativeDllsFirst {
+ public:
+  explicit NativeDllsFirst(const std::vector<std::string>& names) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+      throw std::runtime_error("cannot create the DLL overrides key");
+    }
+    for (const std::string& name : names) {
+      RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>("native,builtin"),
+                     sizeof "native,builtin");
+    }
+    RegCloseKey(key);
+  }
+  ~NativeDllsFirst() { RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey); }
+  NativeDllsFirst(const NativeDllsFirst&) = delete;
+  NativeDllsFirst& operator=(const NativeDllsFirst&) = delete;
+
+ private:
+  static constexpr const char* kProgramKey =
+      "Software\\Wine\\AppDefaults\\VRPSettingTool.exe";
+  static constexpr const char* kKey =
+      "Software\\Wine\\AppDefaults\\VRPSettingTool.exe\\DllOverrides";
+};
+
+// The exe in a download folder beside DLLs named after system DLLs that are
+// not KnownDLLs: a typical run must load none of them.
+TEST_F(StartupE2E, DllsPlantedBesideTheExeAreNeverLoaded) {
+  namespace fs = std::filesystem;
+  install.InstallTwain(kTwain9);
+  install.InstallIsis(kIsis3);
+  const fs::path downloads =
+      fs::temp_directory_path() /
+      ("vrp-downloads-" + std::to_string(GetCurrentProcessId()));
+  fs::remove_all(downloads);
+  fs::create_directories(downloads);
+  fs::copy_file(ProgramDirectory() + "\\VRPSettingTool.exe",
+                downloads / "VRPSettingTool.exe");
+  std::vector<std::string> planted;
+  for (const auto& dll :
+       fs::directory_iterator(ProgramDirectory() + "\\planted")) {
+    fs::copy_file(dll.path(), downloads / dll.path().filename());
+    planted.push_back(dll.path().stem().string());
+  }
+  ASSERT_FALSE(planted.empty());
+  {
+    NativeDllsFirst searchBesideTheExe(planted);
+    AppDriver app((downloads / "VRPSettingTool.exe").string());
+    ExpectBox(app, "Warning", std::string(kAbsentHeader) + "    Lumora\n");
+    ExpectBox(app, "Warning", kCloseAppWarning);
+    const AppWindow dialog = ExpectMainDialog(app);
+    app.ClickCheck(dialog);
+    app.Press(dialog, IDOK);
+    ExpectBox(app, "End",
+              std::string(kChangedHeader) + "    TWAIN\n    ISIS\n");
+    ExpectEndsQuietly(app);
+  }
+  for (const auto& file : fs::directory_iterator(downloads)) {
+    EXPECT_NE(".loaded", file.path().extension())
+        << "loaded from beside the exe: " << file.path().stem().string();
+  }
+  std::printf("planted beside the exe:");
+  for (const std::string& name : planted) std::printf(" %s", name.c_str());
+  std::printf("\n");
+  fs::remove_all(downloads);
 }
 
 }  // namespace

@@ -41,11 +41,11 @@ std::uint32_t GetU32(const char*& cursor) {
 
 const char* FakePlatformOps::NameOf(Op op) {
   static const char* const kNames[kOpCount] = {
-      "GetWindowsDir",    "PathExists",        "ReadRegistryValue",
-      "GetVersionInfoSize", "GetVersionInfo",  "QueryVersionValue",
-      "ReadIniInt",       "WriteIniString",    "CreateNamedMutex",
-      "OpenProcessToken", "GetTokenGroups",    "AllocateAdministratorsSid",
-      "EqualSids",        "AllocateZeroed",
+      "GetWindowsDir",      "PathExists",     "ReadRegistryValue",
+      "GetVersionInfoSize", "GetVersionInfo", "QueryVersionValue",
+      "ReadIniInt",         "WriteIniString", "CreateNamedMutex",
+      "OpenProcessToken",   "GetTokenGroups", "AllocateAdministratorsSid",
+      "EqualSids",          "AllocateZeroed", "ExpandEnvironment",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -130,7 +130,15 @@ OsHandle FakePlatformOps::NewHandle() {
 }
 
 unsigned FakePlatformOps::GetWindowsDir(char* buffer, unsigned size) {
-  if (ShouldFail(Op::GetWindowsDir)) return 0;
+  if (ShouldFail(Op::GetWindowsDir)) {
+    if (size > 0) {
+      const std::size_t copied =
+          std::min<std::size_t>(windowsDirGarbage.size(), size - 1);
+      std::memcpy(buffer, windowsDirGarbage.data(), copied);
+      buffer[copied] = '\0';
+    }
+    return 0;
+  }
   const unsigned length = static_cast<unsigned>(windowsDir.size());
   if (length + 1 > size) return length + 1;
   std::memcpy(buffer, windowsDir.c_str(), length + 1);
@@ -163,6 +171,29 @@ long FakePlatformOps::ReadRegistryValue(const char* keyPath,
   }
   std::memcpy(buffer, value.bytes.data(), value.bytes.size());
   return static_cast<long>(os_error::kSuccess);
+}
+
+// %NAME% is replaced by the variable's value; an unknown name, or a lone
+// '%', stays as it is, as Windows leaves it.
+unsigned long FakePlatformOps::ExpandEnvironment(const char* text, char* buffer,
+                                                 unsigned long size) {
+  if (ShouldFail(Op::ExpandEnvironment)) return 0;
+  std::string expanded;
+  for (const char* cursor = text; *cursor != '\0';) {
+    const char* close = *cursor == '%' ? std::strchr(cursor + 1, '%') : nullptr;
+    std::string name = close ? std::string(cursor + 1, close) : "";
+    for (char& c : name) c = static_cast<char>(std::toupper(c));
+    auto variable = environment.find(name);
+    if (close != nullptr && variable != environment.end()) {
+      expanded += variable->second;
+      cursor = close + 1;
+    } else {
+      expanded += *cursor++;
+    }
+  }
+  const unsigned long needed = static_cast<unsigned long>(expanded.size() + 1);
+  if (needed <= size) std::memcpy(buffer, expanded.c_str(), needed);
+  return needed;
 }
 
 // The block is the resource's values one after another:

@@ -31,8 +31,9 @@ class FakePlatformOps final : public PlatformOps {
     AllocateAdministratorsSid,
     EqualSids,
     AllocateZeroed,
+    ExpandEnvironment,
   };
-  static constexpr int kOpCount = static_cast<int>(Op::AllocateZeroed) + 1;
+  static constexpr int kOpCount = static_cast<int>(Op::ExpandEnvironment) + 1;
   static const char* NameOf(Op op);
 
   // One value of a version resource as VerQueryValueA hands it out.
@@ -62,6 +63,12 @@ class FakePlatformOps final : public PlatformOps {
 
   // -- set-up ---------------------------------------------------------------
   std::string windowsDir = "C:\\WINDOWS";
+  // What a failing GetWindowsDir leaves in the buffer: Windows promises
+  // nothing about it.
+  std::string windowsDirGarbage = "Q:\\garbage";
+  // Environment variables for ExpandEnvironment, by upper-case name.
+  std::map<std::string, std::string> environment = {
+      {"PROGRAMFILES", "C:\\Program Files"}};
   // HKEY_LOCAL_MACHINE values by key path and value name; empty by default.
   void SetRegistryValue(const std::string& keyPath, const std::string& name,
                         const RegistryValue& value);
@@ -115,6 +122,8 @@ class FakePlatformOps final : public PlatformOps {
   long ReadRegistryValue(const char* keyPath, const char* valueName,
                          unsigned char* buffer, unsigned long* size,
                          unsigned long* type) override;
+  unsigned long ExpandEnvironment(const char* text, char* buffer,
+                                  unsigned long size) override;
   unsigned long GetVersionInfoSize(const char* path) override;
   int GetVersionInfo(const char* path, unsigned long size,
                      void* block) override;

@@ -199,14 +199,29 @@ TEST_F(CaptureDetectorTest, OnlyATerminatedStringThatFitsIsAnInstallDir) {
     const char* name;
     Value value;
     int found;
+    bool expansionFails = false;
   } cases[] = {
       {"REG_SZ", {reg_type::kString, dir + '\0'}, 1},
-      {"REG_EXPAND_SZ used as stored", {reg_type::kExpandString, dir + '\0'}, 1},
+      {"REG_EXPAND_SZ without variables",
+       {reg_type::kExpandString, dir + '\0'},
+       1},
+      {"REG_EXPAND_SZ expanded",
+       {reg_type::kExpandString, std::string("%LUMORA%") + '\0'},
+       1},
+      {"REG_SZ never expanded",
+       {reg_type::kString, std::string("%LUMORA%") + '\0'},
+       0},
+      {"expansion longer than the buffer",
+       {reg_type::kExpandString, "%LUMORA%\\" + std::string(250, 'd') + '\0'},
+       0},
+      {"expansion fails", {reg_type::kExpandString, dir + '\0'}, 0, true},
       {"embedded terminator", {reg_type::kString, dir + '\0' + "junk"}, 1},
       {"REG_BINARY", {reg_type::kBinary, dir + '\0'}, 0},
       {"REG_DWORD", {reg_type::kDword, std::string(4, '\x01')}, 0},
       {"no terminator", {reg_type::kString, dir}, 0},
-      {"260 bytes, no terminator", {reg_type::kString, std::string(260, 'd')}, 0},
+      {"260 bytes, no terminator",
+       {reg_type::kString, std::string(260, 'd')},
+       0},
       {"larger than the buffer", {reg_type::kString, fits + "dd" + '\0'}, 0},
       {"empty string", {reg_type::kString, std::string(1, '\0')}, 0},
       {"no data", {reg_type::kString, ""}, 0},
@@ -214,6 +229,8 @@ TEST_F(CaptureDetectorTest, OnlyATerminatedStringThatFitsIsAnInstallDir) {
   for (const Case& c : cases) {
     ops = FakePlatformOps();
     ops.SetRegistryValue(kCaptureAppKey, kCaptureAppValue, c.value);
+    ops.environment["LUMORA"] = dir;
+    if (c.expansionFails) ops.FailCall(FakePlatformOps::Op::ExpandEnvironment);
     ops.AddFile(dir + "\\LumoraApp.exe");
     EXPECT_EQ(c.found, Detect()) << c.name;
     if (!c.found) {
