@@ -32,6 +32,25 @@ trap '"$VRP_WINESERVER" -k 2>/dev/null; sleep 1; kill $xvfb 2>/dev/null' EXIT
 sleep 1
 DISPLAY=$display "$VRP_WINE" build/win64/bin/vrp_demo.exe \
   --pictures "Z:${pictures//\//\\}"
+
+# The same run at 150 % scaling (144 DPI), for a picture of the dialog as a
+# DPI-aware program draws it; Wine reads the setting when it starts.
+set_dpi() {
+  "$VRP_WINESERVER" -k 2>/dev/null || true
+  "$VRP_WINESERVER" -w
+  "$VRP_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$1" /f >/dev/null 2>&1
+  "$VRP_WINESERVER" -w
+}
+scaled=$pictures/144dpi
+mkdir -p "$scaled"
+set_dpi 144
+DISPLAY=$display "$VRP_WINE" build/win64/bin/vrp_demo.exe \
+  --pictures "Z:${scaled//\//\\}" >/dev/null
+set_dpi 96
+mv "$scaled"/*-dialog.bmp "$pictures/dialog-144dpi.bmp"
+rm -rf "$scaled"
+
 for bmp in "$pictures"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp"
