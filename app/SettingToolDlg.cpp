@@ -46,10 +46,18 @@ BOOL CSettingToolDlg::OnInitDialog() {
                         TRUE);
   }
   UpdateData(FALSE);
+  m_bUserCanChoose = true;
   return TRUE;
 }
 
+// OK and Cancel count only once the check box shows what the files hold:
+// the start-up boxes run their own message loops, in which a click or key
+// meant for something else can reach the still hidden dialog. While OK
+// writes and reports, its boxes run such loops too; a second OK or a
+// Cancel then does nothing.
 void CSettingToolDlg::OnOK() {
+  if (!m_bUserCanChoose) return;
+  m_bUserCanChoose = false;
   UpdateData(TRUE);
   WriteSkipSetting(m_platform, m_state.detection, m_hWnd,
                    m_state.m_nSkipState, kSkipSettingKey);
@@ -58,6 +66,8 @@ void CSettingToolDlg::OnOK() {
 }
 
 void CSettingToolDlg::OnCancel() {
+  if (!m_bUserCanChoose) return;
+  m_bUserCanChoose = false;
   ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
   CDialog::OnCancel();
 }

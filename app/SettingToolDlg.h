@@ -27,4 +27,7 @@ class CSettingToolDlg : public CDialog {
   PlatformOps& m_platform;
   SettingToolState m_state;
   HICON m_hIcon;
+  // True from when the check box shows the files' state until OK or Cancel
+  // is taken.
+  bool m_bUserCanChoose = false;
 };

@@ -8,6 +8,22 @@
 
 namespace {
 
+// A version resource's length is a 16-bit field. GetFileVersionInfoSizeA
+// asks for twice the resource's size and 4 bytes more, room for the ANSI
+// copy it makes; a larger answer comes from a corrupt resource directory,
+// and the system would read past the file's data to fill such a block.
+constexpr unsigned long kMaxVersionInfoSize = 2 * 0xFFFFul + 4;
+
+// Whether the block's own length (its first 16 bits, VS_VERSIONINFO's
+// wLength) lies within the bytes read: VerQueryValueA walks the block by
+// that length and trusts it.
+bool BlockLengthFits(const void* block, unsigned long size) {
+  if (size < sizeof(std::uint16_t)) return false;
+  std::uint16_t length = 0;
+  std::memcpy(&length, block, sizeof length);
+  return length != 0 && length <= size;
+}
+
 bool IsSeparator(char c) { return c == ',' || c == '.'; }
 
 bool IsAsciiSpace(char c) {
@@ -105,11 +121,11 @@ int IsVersionStringOlder(const char* version, int minMajor, int minMinor) {
 int IsFileVersionOlder(PlatformOps& ops, const char* path, int minMajor,
                        int minMinor) {
   const unsigned long size = ops.GetVersionInfoSize(path);
-  if (size == 0) return 0;
+  if (size == 0 || size > kMaxVersionInfoSize) return 0;
   void* block = ops.AllocateZeroed(size);
   if (block == nullptr) return 0;
   int older = 0;
-  if (ops.GetVersionInfo(path, size, block)) {
+  if (ops.GetVersionInfo(path, size, block) && BlockLengthFits(block, size)) {
     older = IsBlockVersionOlder(ops, block, minMajor, minMinor);
   }
   ops.FreeBlock(block);

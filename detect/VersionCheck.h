@@ -13,6 +13,8 @@ int IsVersionStringOlder(const char* version, int minMajor, int minMinor);
 // 1 when the FileVersion string of the file's first translation is older than
 // the minimum. 0 otherwise, including when the file has no version resource,
 // no translation or no FileVersion string, or any step fails: such a file
-// counts as new enough.
+// counts as new enough. So does a malformed resource (a size no version
+// resource can have, a length field beyond the block read), which is never
+// handed to the system to read.
 int IsFileVersionOlder(PlatformOps& ops, const char* path, int minMajor,
                        int minMinor);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Opaque Win32 handles (HANDLE, PSID, HWND) as the logic sees them.
 using OsHandle = void*;
@@ -93,6 +94,27 @@ class PlatformOps {
   // an existing directory.
   virtual int WriteIniString(const char* section, const char* key,
                              const char* value, const char* path) = 0;
+
+  // What the profile API reads from the file as it is on disk now (Wine's
+  // copy cached in the process is dropped first): every section name
+  // (GetPrivateProfileSectionNamesA), and the "key=value" lines of one
+  // section (GetPrivateProfileSectionA), each entry followed by a
+  // terminator. A missing file or section reads as empty. 0 when the text
+  // could not be read whole.
+  virtual int ReadIniSectionNames(const char* path, std::string* names) = 0;
+  virtual int ReadIniSection(const char* section, const char* path,
+                             std::string* lines) = 0;
+
+  // The bytes of a file; *exists is 0 (and *bytes empty) when there is no
+  // such file. 0 when it exists but cannot be read.
+  virtual int ReadFileBytes(const char* path, std::string* bytes,
+                            int* exists) = 0;
+  // Overwrites the file with `bytes` in place, creating it if need be, and
+  // flushes it: in place, because a full disk has no room for a copy.
+  // Non-zero on success.
+  virtual int WriteFileBytes(const char* path, const std::string& bytes) = 0;
+  // DeleteFileA: non-zero on success.
+  virtual int RemoveFile(const char* path) = 0;
 
   // CreateMutexA(no attributes, not owned, name), then GetLastError into
   // *lastError. Null on failure; kAlreadyExists when the name was held.

@@ -51,6 +51,62 @@ const VersionFunctions* Version() {
   return complete ? &g_version : nullptr;
 }
 
+// The largest INI text or file the program reads whole; anything larger is
+// no scanner preference file, and is left alone.
+constexpr DWORD kMaxTextSize = 16 * 1024 * 1024;
+
+// Reads a profile list (names or lines, each terminated) whole: the profile
+// functions return size - 2 when they had to cut the text short, so the
+// buffer grows until it does not.
+template <typename ReadInto>
+int ReadWholeProfileList(std::string* text, ReadInto readInto) {
+  for (DWORD size = 4096; size <= kMaxTextSize; size *= 2) {
+    text->assign(size, '\0');
+    const DWORD length = readInto(&(*text)[0], size);
+    if (length < size - 2) {
+      text->resize(length);
+      return 1;
+    }
+  }
+  text->clear();
+  return 0;
+}
+
+// Closes a file handle when it goes out of scope.
+struct FileHandle {
+  HANDLE handle;
+  ~FileHandle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+
+// Whether the file's version resource, if it has one, lies within the
+// file as the system maps it. A resource directory that points elsewhere
+// makes the version functions read unmapped memory; the loader's own
+// mapping tells, without parsing the file by hand. A file the loader does
+// not take as a data file is left to the version functions to judge.
+bool VersionResourceLiesInFile(const char* path) {
+  const HMODULE file = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (file == nullptr) return true;
+  bool inside = true;
+  const HRSRC resource =
+      FindResourceA(file, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
+  if (resource != nullptr) {
+    const DWORD size = SizeofResource(file, resource);
+    const HGLOBAL loaded = LoadResource(file, resource);
+    const char* data = static_cast<const char*>(LockResource(loaded));
+    MEMORY_BASIC_INFORMATION memory;
+    inside = data != nullptr &&
+             VirtualQuery(data, &memory, sizeof memory) == sizeof memory &&
+             memory.State == MEM_COMMIT &&
+             static_cast<const char*>(memory.BaseAddress) + memory.RegionSize -
+                     data >=
+                 static_cast<std::ptrdiff_t>(size);
+  }
+  FreeLibrary(file);
+  return inside;
+}
+
 }  // namespace
 
 unsigned Win32PlatformOps::GetWindowsDir(char* buffer, unsigned size) {
@@ -88,9 +144,10 @@ unsigned long Win32PlatformOps::ExpandEnvironment(const char* text,
 unsigned long Win32PlatformOps::GetVersionInfoSize(const char* path) {
   // Without the version functions every file reads as having no version
   // resource, which counts as new enough: the same rule as for a file that
-  // really has none.
+  // really has none. So does a file whose resource lies outside it.
   const VersionFunctions* version = Version();
-  return version == nullptr ? 0 : version->getSize(path, nullptr);
+  if (version == nullptr || !VersionResourceLiesInFile(path)) return 0;
+  return version->getSize(path, nullptr);
 }
 
 int Win32PlatformOps::GetVersionInfo(const char* path, unsigned long size,
@@ -122,6 +179,73 @@ int Win32PlatformOps::ReadIniInt(const char* section, const char* key,
 int Win32PlatformOps::WriteIniString(const char* section, const char* key,
                                      const char* value, const char* path) {
   return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
+}
+
+int Win32PlatformOps::ReadIniSectionNames(const char* path,
+                                          std::string* names) {
+  // Wine keeps a parsed copy of the file and trusts it while the file's
+  // time stamp is unchanged, also after a write that never reached the
+  // disk; flushing drops that copy, so what follows is read from disk.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
+  return ReadWholeProfileList(names, [path](char* buffer, DWORD size) {
+    return GetPrivateProfileSectionNamesA(buffer, size, path);
+  });
+}
+
+int Win32PlatformOps::ReadIniSection(const char* section, const char* path,
+                                     std::string* lines) {
+  return ReadWholeProfileList(lines, [section, path](char* buffer, DWORD size) {
+    return GetPrivateProfileSectionA(section, buffer, size, path);
+  });
+}
+
+int Win32PlatformOps::ReadFileBytes(const char* path, std::string* bytes,
+                                    int* exists) {
+  bytes->clear();
+  *exists = 0;
+  const FileHandle file = {
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  *exists = 1;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.handle, &size) || size.QuadPart > kMaxTextSize) {
+    return 0;
+  }
+  bytes->resize(static_cast<std::size_t>(size.QuadPart));
+  DWORD done = 0;
+  for (DWORD total = 0; total < bytes->size(); total += done) {
+    if (!ReadFile(file.handle, &(*bytes)[total],
+                  static_cast<DWORD>(bytes->size()) - total, &done, nullptr) ||
+        done == 0) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int Win32PlatformOps::WriteFileBytes(const char* path,
+                                     const std::string& bytes) {
+  const FileHandle file = {CreateFileA(path, GENERIC_WRITE, 0, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr)};
+  if (file.handle == INVALID_HANDLE_VALUE) return 0;
+  DWORD done = 0;
+  for (std::size_t total = 0; total < bytes.size(); total += done) {
+    if (!WriteFile(file.handle, bytes.data() + total,
+                   static_cast<DWORD>(bytes.size() - total), &done, nullptr) ||
+        done == 0) {
+      return 0;
+    }
+  }
+  return SetEndOfFile(file.handle) && FlushFileBuffers(file.handle) ? 1 : 0;
+}
+
+int Win32PlatformOps::RemoveFile(const char* path) {
+  return DeleteFileA(path) ? 1 : 0;
 }
 
 OsHandle Win32PlatformOps::CreateNamedMutex(const char* name,

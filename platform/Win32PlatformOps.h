@@ -21,6 +21,12 @@ class Win32PlatformOps final : public PlatformOps {
                  const char* path) override;
   int WriteIniString(const char* section, const char* key, const char* value,
                      const char* path) override;
+  int ReadIniSectionNames(const char* path, std::string* names) override;
+  int ReadIniSection(const char* section, const char* path,
+                     std::string* lines) override;
+  int ReadFileBytes(const char* path, std::string* bytes, int* exists) override;
+  int WriteFileBytes(const char* path, const std::string& bytes) override;
+  int RemoveFile(const char* path) override;
   OsHandle CreateNamedMutex(const char* name,
                             unsigned long* lastError) override;
   void CloseOsHandle(OsHandle handle) override;

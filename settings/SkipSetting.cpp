@@ -1,5 +1,7 @@
 #include "settings/SkipSetting.h"
 
+#include "settings/VerifiedIniWrite.h"
+
 namespace {
 
 constexpr const char* kSection = "Special";
@@ -37,7 +39,8 @@ void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
   TargetFlags failed = {};
   for (const IniFileSlot& slot : kIniFiles) {
     if (!FlagOf(toWrite, slot.target)) continue;
-    if (!ops.WriteIniString(kSection, key, value, detection.*slot.path)) {
+    if (WriteIniValueVerified(ops, detection.*slot.path, kSection, key,
+                              value) != IniWriteResult::kWritten) {
       FlagOf(failed, slot.target) = 1;
       FoundFlag(detection, slot.target) = 0;
     }

@@ -19,9 +19,10 @@ void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
 
 // Writes "1" (On) or "0" (Off) under `key` to every INI file of every Found
 // target, in the order ISIS (RX-M7720B, RX-M7710B), TWAIN, capture
-// application, then reports: an "Error" box listing the targets with a
-// failed write (whose found flags it clears), then an "End" box listing the
-// targets still Found. Both boxes are owned by `owner`. Mixed (or any other
+// application, each write verified and undone when it went wrong, then
+// reports: an "Error" box listing the targets with a failed write (whose
+// found flags it clears), then an "End" box listing the targets still
+// Found. Both boxes are owned by `owner`. Mixed (or any other
 // state) writes nothing and shows nothing.
 void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
                       OsWindow owner, int state, const char* key);

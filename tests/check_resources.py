@@ -30,6 +30,14 @@ def check(condition, what):
 
 def read_resources(data):
     """Returns {(type, name): bytes} for the first language of each."""
+    return {key: data[start:start + size] for key, (_, _, size, start)
+            in resource_data_entries(data).items()}
+
+
+def resource_data_entries(data):
+    """Returns {(type, name): (entry offset, RVA, size, data offset)} for the
+    first language of each: where in the file the resource's data entry
+    lies, what it says, and where its data lies."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
     optional = pe + 24
@@ -60,8 +68,7 @@ def read_resources(data):
         for name, name_dir in entries(type_dir & 0x7FFFFFFF):
             _, leaf = next(entries(name_dir & 0x7FFFFFFF))
             rva, size = struct.unpack_from("<II", data, base + leaf)
-            start = file_offset(rva)
-            found[(rtype, name)] = data[start:start + size]
+            found[(rtype, name)] = (base + leaf, rva, size, file_offset(rva))
     return found
 
 

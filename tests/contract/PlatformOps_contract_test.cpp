@@ -186,6 +186,71 @@ TEST_F(PlatformContract, IniWriteIntoAMissingDirectoryFails) {
   EXPECT_EQ(0, ops.PathExists(path.c_str()));
 }
 
+TEST_F(PlatformContract, IniReadsBackSectionsAndLinesAsOnDisk) {
+  const std::string path = root + "\\UnitPrefs.ini";
+  std::string names = "stale";
+  std::string lines = "stale";
+  ASSERT_NE(0, ops.ReadIniSectionNames(path.c_str(), &names));
+  EXPECT_EQ("", names);
+  EXPECT_FALSE(world->ReadTextFile(path).has_value())
+      << "reading a missing file does not create it";
+
+  world->WriteTextFile(path,
+                       "; head\r\n[General]\r\nDpi = 300\r\n\r\n"
+                       "[Special]\r\n; note\r\nEnableVeloRidePass=1\r\n");
+  ASSERT_NE(0, ops.ReadIniSectionNames(path.c_str(), &names));
+  EXPECT_EQ(std::string("General\0Special\0", 16), names);
+  ASSERT_NE(0, ops.ReadIniSection("special", path.c_str(), &lines));
+  EXPECT_NE(std::string::npos,
+            lines.find(std::string("EnableVeloRidePass=1\0", 21)));
+  ASSERT_NE(0, ops.ReadIniSection("Missing", path.c_str(), &lines));
+  EXPECT_EQ("", lines);
+
+  // What another program leaves on disk is what the next read sees.
+  ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "0",
+                                  path.c_str()));
+  world->WriteTextFile(path, "[Replaced]\r\nKey=1\r\n");
+  ASSERT_NE(0, ops.ReadIniSectionNames(path.c_str(), &names));
+  EXPECT_EQ(std::string("Replaced\0", 9), names);
+}
+
+TEST_F(PlatformContract, FileBytesAreReadAndPutBackInPlace) {
+  const std::string path = root + "\\UnitPrefs.ini";
+  std::string bytes = "stale";
+  int exists = 1;
+  ASSERT_NE(0, ops.ReadFileBytes(path.c_str(), &bytes, &exists));
+  EXPECT_EQ(0, exists);
+  EXPECT_EQ("", bytes);
+
+  const std::string original("[A]\nx=1\n\0binary", 16);
+  world->WriteTextFile(path, std::string(5000, 'z'));
+  ASSERT_NE(0, ops.WriteFileBytes(path.c_str(), original));
+  EXPECT_EQ(original, world->ReadTextFile(path)) << "a longer file shrinks";
+  ASSERT_NE(0, ops.ReadFileBytes(path.c_str(), &bytes, &exists));
+  EXPECT_EQ(1, exists);
+  EXPECT_EQ(original, bytes);
+
+  ASSERT_NE(0, ops.RemoveFile(path.c_str()));
+  EXPECT_EQ(0, ops.PathExists(path.c_str()));
+  EXPECT_EQ(0, ops.RemoveFile(path.c_str()));
+  EXPECT_EQ(0, ops.WriteFileBytes((root + "\\missing\\x.ini").c_str(), "x"));
+}
+
+TEST_F(PlatformContract, EnvironmentVariablesExpandWithinTheBuffer) {
+  char buffer[kPathBufferSize];
+  const unsigned long length =
+      ops.ExpandEnvironment("%ProgramFiles%\\Lumora", buffer, sizeof buffer);
+  ASSERT_GT(length, 0u);
+  ASSERT_LE(length, sizeof buffer);
+  EXPECT_EQ(length, std::strlen(buffer) + 1);
+  EXPECT_EQ(nullptr, std::strchr(buffer, '%'));
+  EXPECT_EQ(0, std::strcmp(buffer + length - 8, "\\Lumora"));
+  char small[4];
+  EXPECT_GT(
+      ops.ExpandEnvironment("%ProgramFiles%\\Lumora", small, sizeof small),
+      sizeof small);
+}
+
 TEST_F(PlatformContract, SecondMutexOfTheSameNameReportsAlreadyExists) {
   const std::string name = world->UniqueMutexName();
   unsigned long firstError = 0;

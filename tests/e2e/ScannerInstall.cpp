@@ -29,7 +29,7 @@ ScannerInstall::~ScannerInstall() { RemoveAll(); }
 void ScannerInstall::RemoveAll() {
   RemoveTree(windowsDir_ + "\\twain_32\\Norvtw32");
   RemoveTree(windowsDir_ + "\\Pixtran");
-  RemoveTree(kCaptureDir);
+  RemoveTree(captureDir_);
   // A key left readable only cannot be deleted until its ACL is reset.
   SetCaptureKeyAcl("D:(A;;KA;;;WD)");
   for (const char* key : {kCaptureAppKey, "SOFTWARE\\Norvel\\Lumora",
@@ -64,10 +64,12 @@ void ScannerInstall::InstallIsis(const ProbeFile& probe) {
   fs::create_directories(fs::path(IsisIniB()).parent_path());
 }
 
-void ScannerInstall::InstallCapture(const ProbeFile& probe) {
-  CopyProbe(probe, std::string(kCaptureDir) + "\\LumoraApp.exe");
+void ScannerInstall::InstallCapture(const ProbeFile& probe,
+                                    const std::string& dir) {
+  captureDir_ = dir;
+  CopyProbe(probe, captureDir_ + "\\LumoraApp.exe");
   SetRegistryValue(kCaptureAppKey, kCaptureAppValue, REG_SZ,
-                   std::string(kCaptureDir) + '\0');
+                   captureDir_ + '\0');
 }
 
 void ScannerInstall::SetRegistryValue(const std::string& keyPath,
@@ -98,7 +100,7 @@ std::string ScannerInstall::IsisIniB() const {
   return windowsDir_ + "\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini";
 }
 std::string ScannerInstall::CaptureIni() const {
-  return std::string(kCaptureDir) + "\\UnitPrefs.ini";
+  return captureDir_ + "\\UnitPrefs.ini";
 }
 
 void ScannerInstall::WriteFile(const std::string& path,

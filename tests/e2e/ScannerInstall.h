@@ -9,6 +9,9 @@
 
 #include "tests/probes/Probes.h"
 
+// Where the capture application is installed unless a test says otherwise.
+constexpr const char* kCaptureDir = "C:\\Lumora";
+
 class ScannerInstall {
  public:
   ScannerInstall();
@@ -19,7 +22,8 @@ class ScannerInstall {
   // Installs the probe file and creates the directories of the INI files.
   void InstallTwain(const ProbeFile& probe);
   void InstallIsis(const ProbeFile& probe);
-  void InstallCapture(const ProbeFile& probe);
+  void InstallCapture(const ProbeFile& probe,
+                      const std::string& dir = kCaptureDir);
 
   std::string TwainIni() const;
   std::string IsisIniA() const;  // RX-M7720B
@@ -50,7 +54,5 @@ class ScannerInstall {
   void RemoveAll();
 
   std::string windowsDir_;
+  std::string captureDir_ = kCaptureDir;
 };
-
-// Where the capture application is installed.
-constexpr const char* kCaptureDir = "C:\\Lumora";

@@ -51,6 +51,40 @@ TEST_F(SettingE2E, TypicalRunClearsTheOptionEverywhere) {
   EXPECT_FALSE(ScannerInstall::ReadFile(install.CaptureIni()).has_value());
 }
 
+// OK, a second OK and Cancel reach the still hidden dialog while each
+// start-up box is up: none of them may write or end anything.
+TEST_F(SettingE2E, OkBeforeTheDialogIsShownDoesNothing) {
+  InstallTwainAndIsis();
+  for (const auto& path :
+       {install.TwainIni(), install.IsisIniA(), install.IsisIniB()}) {
+    ScannerInstall::WriteFile(path, kOn);
+  }
+  AppDriver app;
+  for (const char* expected :
+       {"The following application or driver is not installed.\n\n"
+        "    Lumora\n",
+        kCloseAppWarning}) {
+    const auto box = app.NextWindow();
+    ASSERT_TRUE(box.has_value());
+    ASSERT_EQ(expected, box->text);
+    const HWND hiddenDialog = GetWindow(box->hwnd, GW_OWNER);
+    ASSERT_NE(nullptr, hiddenDialog);
+    for (int button : {IDOK, IDOK, IDCANCEL}) {
+      PostMessageA(hiddenDialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    }
+    Sleep(500);  // the box's message loop hands them to the dialog
+    app.Press(*box, IDOK);
+  }
+  const AppWindow dialog = ExpectMainDialog(app);
+  EXPECT_EQ(BST_CHECKED, app.CheckState(dialog));
+  for (const auto& path :
+       {install.TwainIni(), install.IsisIniA(), install.IsisIniB()}) {
+    EXPECT_EQ(kOn, ScannerInstall::ReadFile(path)) << path;
+  }
+  app.Press(dialog, IDCANCEL);
+  ExpectEndsQuietly(app);
+}
+
 TEST_F(SettingE2E, MixedStartIsThreeStateAndOkWhileGreyChangesNothing) {
   InstallTwainAndIsis();
   ScannerInstall::WriteFile(install.IsisIniA(), kOn);  // RX-M7710B: no file

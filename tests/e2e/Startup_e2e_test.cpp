@@ -55,6 +55,42 @@ TEST_F(StartupE2E, OneTooOldTwoAbsentWarnsAndEnds) {
   ExpectEndsQuietly(app);
 }
 
+// The TWAIN probe's version decides: too old is told and left alone; a
+// corrupt version resource counts as none at all (new enough), and never
+// crashes the program.
+TEST_F(StartupE2E, TwainProbeVersionDecidesWhetherItIsUsed) {
+  const struct {
+    ProbeFile probe;
+    bool found;
+  } cases[] = {
+      {kTwain9, true},
+      {kTwain8, false},
+      {kTwain8SizeOneMiB, true},
+      {kTwain8SizeWrapping, true},
+      {kTwain8AddressOutside, true},
+      {kTwain8LengthTooLong, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.probe.name);
+    ScannerInstall twainOnly;
+    twainOnly.InstallTwain(c.probe);
+    AppDriver app;
+    if (c.found) {
+      ExpectBox(app, "Warning",
+                std::string(kAbsentHeader) + "    ISIS\n    Lumora\n");
+      ExpectBox(app, "Warning", kCloseAppWarning);
+      app.Press(ExpectMainDialog(app), IDCANCEL);
+    } else {
+      ExpectBox(app, "Warning",
+                "The version of the following application or driver is old.\n"
+                "The setting is ignored for following  application or "
+                "driver. \n\n    TWAIN\n\n" +
+                    std::string(kAbsentHeader) + "    ISIS\n    Lumora\n");
+    }
+    ExpectEndsQuietly(app);
+  }
+}
+
 TEST_F(StartupE2E, AllFoundAsksOnlyToCloseTheScannerAppThenCancelCloses) {
   install.InstallTwain(kTwain9);
   install.InstallIsis(kIsis3);

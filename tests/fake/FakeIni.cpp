@@ -104,3 +104,26 @@ std::string SetIniValue(const std::string& text, const std::string& section,
   for (const std::string& line : lines) result += line + "\r\n";
   return result;
 }
+
+std::vector<std::string> IniSectionNames(const std::string& text) {
+  std::vector<std::string> names;
+  for (const std::string& line : SplitLines(text)) {
+    if (auto name = SectionOf(line)) names.push_back(*name);
+  }
+  return names;
+}
+
+std::vector<std::string> IniSectionLines(const std::string& text,
+                                         const std::string& section) {
+  std::vector<std::string> lines;
+  bool inSection = false;
+  for (const std::string& line : SplitLines(text)) {
+    if (auto name = SectionOf(line)) {
+      if (inSection) break;
+      inSection = SameName(*name, section);
+    } else if (inSection && !Trim(line).empty() && Trim(line)[0] != ';') {
+      lines.push_back(Trim(line));
+    }
+  }
+  return lines;
+}

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // The value text of `key` in `section` (names compared without regard to
 // case, spaces around the value trimmed), or nullopt.
@@ -19,3 +20,12 @@ int IniValueAsInt(const std::string& value);
 // the file. Every other line is kept.
 std::string SetIniValue(const std::string& text, const std::string& section,
                         const std::string& key, const std::string& value);
+
+// The section names in file order, as GetPrivateProfileSectionNamesA lists
+// them.
+std::vector<std::string> IniSectionNames(const std::string& text);
+
+// The lines of the first section of that name, as GetPrivateProfileSectionA
+// hands them out: trimmed, without blank lines and comments.
+std::vector<std::string> IniSectionLines(const std::string& text,
+                                         const std::string& section);

@@ -41,11 +41,13 @@ std::uint32_t GetU32(const char*& cursor) {
 
 const char* FakePlatformOps::NameOf(Op op) {
   static const char* const kNames[kOpCount] = {
-      "GetWindowsDir",      "PathExists",     "ReadRegistryValue",
-      "GetVersionInfoSize", "GetVersionInfo", "QueryVersionValue",
-      "ReadIniInt",         "WriteIniString", "CreateNamedMutex",
-      "OpenProcessToken",   "GetTokenGroups", "AllocateAdministratorsSid",
-      "EqualSids",          "AllocateZeroed", "ExpandEnvironment",
+      "GetWindowsDir",       "PathExists",     "ReadRegistryValue",
+      "GetVersionInfoSize",  "GetVersionInfo", "QueryVersionValue",
+      "ReadIniInt",          "WriteIniString", "CreateNamedMutex",
+      "OpenProcessToken",    "GetTokenGroups", "AllocateAdministratorsSid",
+      "EqualSids",           "AllocateZeroed", "ExpandEnvironment",
+      "ReadIniSectionNames", "ReadIniSection", "ReadFileBytes",
+      "WriteFileBytes",      "RemoveFile",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -196,12 +198,18 @@ unsigned long FakePlatformOps::ExpandEnvironment(const char* text, char* buffer,
   return needed;
 }
 
-// The block is the resource's values one after another:
-// [count] then per value [name length][name][reported length][size][bytes].
+void FakePlatformOps::SetVersionQuirks(const std::string& path,
+                                       const VersionQuirks& quirks) {
+  versionQuirks_[Lower(path)] = quirks;
+}
+
+// The block is a 16-bit length, as a real one starts, then the resource's
+// values one after another: [count] then per value [name length][name]
+// [reported length][size][bytes].
 std::string FakePlatformOps::SerializeVersionResource(
     const std::string& path) const {
   const VersionResource& resource = *files_.at(Lower(path));
-  std::string block;
+  std::string block(2, '\0');
   PutU32(block, static_cast<std::uint32_t>(resource.size()));
   for (const auto& [name, value] : resource) {
     PutU32(block, static_cast<std::uint32_t>(name.size()));
@@ -210,6 +218,12 @@ std::string FakePlatformOps::SerializeVersionResource(
     PutU32(block, static_cast<std::uint32_t>(value.bytes.size()));
     block += value.bytes;
   }
+  auto quirks = versionQuirks_.find(Lower(path));
+  const std::uint16_t length =
+      quirks != versionQuirks_.end() && quirks->second.lengthField
+          ? *quirks->second.lengthField
+          : static_cast<std::uint16_t>(block.size());
+  std::memcpy(&block[0], &length, sizeof length);
   return block;
 }
 
@@ -217,6 +231,10 @@ unsigned long FakePlatformOps::GetVersionInfoSize(const char* path) {
   if (ShouldFail(Op::GetVersionInfoSize)) return 0;
   auto it = files_.find(Lower(path));
   if (it == files_.end() || !it->second) return 0;
+  auto quirks = versionQuirks_.find(Lower(path));
+  if (quirks != versionQuirks_.end() && quirks->second.reportedSize) {
+    return *quirks->second.reportedSize;
+  }
   return static_cast<unsigned long>(SerializeVersionResource(path).size());
 }
 
@@ -235,7 +253,7 @@ int FakePlatformOps::QueryVersionValue(const void* block,
                                        const char* subBlock,
                                        const void** data, unsigned* length) {
   if (ShouldFail(Op::QueryVersionValue)) return 0;
-  const char* cursor = static_cast<const char*>(block);
+  const char* cursor = static_cast<const char*>(block) + 2;
   const std::uint32_t count = GetU32(cursor);
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint32_t nameLength = GetU32(cursor);
@@ -244,7 +262,11 @@ int FakePlatformOps::QueryVersionValue(const void* block,
     const std::uint32_t reported = GetU32(cursor);
     const std::uint32_t byteCount = GetU32(cursor);
     if (Lower(name) == Lower(subBlock)) {
-      *data = cursor;
+      // A copy of exactly the value's bytes, so that AddressSanitizer sees
+      // any read past them.
+      handedOut_.emplace_back(new char[byteCount]);
+      std::memcpy(handedOut_.back().get(), cursor, byteCount);
+      *data = handedOut_.back().get();
       *length = reported;
       return 1;
     }
@@ -262,15 +284,100 @@ int FakePlatformOps::ReadIniInt(const char* section, const char* key,
   return value ? IniValueAsInt(*value) : 0;
 }
 
+void FakePlatformOps::MisbehaveOnWrite(int call, WriteFault fault) {
+  writeFaults_[call] = fault;
+}
+
+namespace {
+
+// The text without its first section other than `keep`.
+std::string WithoutOtherSection(const std::string& text,
+                                const std::string& keep) {
+  for (const std::string& name : IniSectionNames(text)) {
+    if (Lower(name) == Lower(keep)) continue;
+    const auto start = text.find("[" + name + "]");
+    const auto next = text.find('[', start + 1);
+    return text.substr(0, start) +
+           (next == std::string::npos ? "" : text.substr(next));
+  }
+  return text;
+}
+
+std::string Terminated(const std::vector<std::string>& entries) {
+  std::string list;
+  for (const std::string& entry : entries) list += entry + '\0';
+  return list;
+}
+
+}  // namespace
+
 int FakePlatformOps::WriteIniString(const char* section, const char* key,
                                     const char* value, const char* path) {
+  const int call = CallCount(Op::WriteIniString);
   if (ShouldFail(Op::WriteIniString)) return 0;
   const std::string file = Lower(path);
   if (!DirectoryExists(ParentOf(file))) return 0;
+  if (auto fault = writeFaults_.find(call); fault != writeFaults_.end()) {
+    std::string& text = iniFiles_[file];
+    const std::string written = SetIniValue(text, section, key, value);
+    switch (fault->second) {
+      case WriteFault::kTruncates:
+        text = written.substr(0, written.size() / 2);
+        break;
+      case WriteFault::kDropsOtherSection:
+        text = WithoutOtherSection(written, section);
+        break;
+      case WriteFault::kLeavesKeyUnset:
+        break;
+    }
+    return 1;
+  }
   iniFiles_[file] = SetIniValue(iniFiles_[file], section, key, value);
   iniWrites.push_back(std::string(path) + "|" + section + "|" + key + "=" +
                       value);
   return 1;
+}
+
+int FakePlatformOps::ReadIniSectionNames(const char* path, std::string* names) {
+  if (ShouldFail(Op::ReadIniSectionNames)) return 0;
+  auto it = iniFiles_.find(Lower(path));
+  *names = it == iniFiles_.end() ? "" : Terminated(IniSectionNames(it->second));
+  return 1;
+}
+
+int FakePlatformOps::ReadIniSection(const char* section, const char* path,
+                                    std::string* lines) {
+  if (ShouldFail(Op::ReadIniSection)) return 0;
+  auto it = iniFiles_.find(Lower(path));
+  *lines = it == iniFiles_.end()
+               ? ""
+               : Terminated(IniSectionLines(it->second, section));
+  return 1;
+}
+
+int FakePlatformOps::ReadFileBytes(const char* path, std::string* bytes,
+                                   int* exists) {
+  bytes->clear();
+  *exists = 0;
+  if (ShouldFail(Op::ReadFileBytes)) return 0;
+  auto it = iniFiles_.find(Lower(path));
+  if (it == iniFiles_.end()) return 1;
+  *exists = 1;
+  *bytes = it->second;
+  return 1;
+}
+
+int FakePlatformOps::WriteFileBytes(const char* path,
+                                    const std::string& bytes) {
+  if (ShouldFail(Op::WriteFileBytes)) return 0;
+  if (!DirectoryExists(ParentOf(Lower(path)))) return 0;
+  iniFiles_[Lower(path)] = bytes;
+  return 1;
+}
+
+int FakePlatformOps::RemoveFile(const char* path) {
+  if (ShouldFail(Op::RemoveFile)) return 0;
+  return iniFiles_.erase(Lower(path)) != 0 ? 1 : 0;
 }
 
 OsHandle FakePlatformOps::CreateNamedMutex(const char* name,

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,8 +33,13 @@ class FakePlatformOps final : public PlatformOps {
     EqualSids,
     AllocateZeroed,
     ExpandEnvironment,
+    ReadIniSectionNames,
+    ReadIniSection,
+    ReadFileBytes,
+    WriteFileBytes,
+    RemoveFile,
   };
-  static constexpr int kOpCount = static_cast<int>(Op::ExpandEnvironment) + 1;
+  static constexpr int kOpCount = static_cast<int>(Op::RemoveFile) + 1;
   static const char* NameOf(Op op);
 
   // One value of a version resource as VerQueryValueA hands it out.
@@ -86,6 +92,13 @@ class FakePlatformOps final : public PlatformOps {
   // FileVersion string is `fileVersion`.
   void AddFileWithVersion(const std::string& path,
                           const std::string& fileVersion);
+  // A malformed version resource: GetVersionInfoSize answers reportedSize,
+  // the block's 16-bit length field holds lengthField.
+  struct VersionQuirks {
+    std::optional<unsigned long> reportedSize;
+    std::optional<std::uint16_t> lengthField;
+  };
+  void SetVersionQuirks(const std::string& path, const VersionQuirks& quirks);
   // Sets the capture application's install directory as REG_SZ, stored
   // with its terminator.
   void SetInstallDir(const std::string& dir);
@@ -95,6 +108,16 @@ class FakePlatformOps final : public PlatformOps {
   std::optional<std::string> IniText(const std::string& path) const;
   // Another process holds the named mutex.
   void HoldMutexElsewhere(const std::string& name);
+
+  // Ways in which WriteIniString can report success and still not do what
+  // it was asked, as Wine's does on a full disk.
+  enum class WriteFault {
+    kTruncates,          // the new text, cut off half way
+    kDropsOtherSection,  // the key is set, another section is lost
+    kLeavesKeyUnset,     // nothing changes; a missing file is made empty
+  };
+  // Makes the WriteIniString call with the given 0-based index misbehave.
+  void MisbehaveOnWrite(int call, WriteFault fault);
 
   // Makes the call of `op` with the given 0-based index fail, or every call
   // when index is kEveryCall.
@@ -133,6 +156,12 @@ class FakePlatformOps final : public PlatformOps {
                  const char* path) override;
   int WriteIniString(const char* section, const char* key, const char* value,
                      const char* path) override;
+  int ReadIniSectionNames(const char* path, std::string* names) override;
+  int ReadIniSection(const char* section, const char* path,
+                     std::string* lines) override;
+  int ReadFileBytes(const char* path, std::string* bytes, int* exists) override;
+  int WriteFileBytes(const char* path, const std::string& bytes) override;
+  int RemoveFile(const char* path) override;
   OsHandle CreateNamedMutex(const char* name,
                             unsigned long* lastError) override;
   void CloseOsHandle(OsHandle handle) override;
@@ -160,8 +189,12 @@ class FakePlatformOps final : public PlatformOps {
 
   int calls_[kOpCount] = {};
   std::map<int, std::set<int>> failures_;  // op -> call indexes (or -1)
+  std::map<int, WriteFault> writeFaults_;  // WriteIniString call -> fault
   std::set<std::string> directories_;      // lower-case paths
   std::map<std::string, std::optional<VersionResource>> files_;
+  std::map<std::string, VersionQuirks> versionQuirks_;
+  // Version values handed out by QueryVersionValue, each its own block.
+  std::vector<std::shared_ptr<char[]>> handedOut_;
   std::map<std::string, std::string> iniFiles_;
   std::map<std::string, RegistryValue> registry_;  // lower-case "key\\name"
   std::map<std::string, int> mutexHolders_;  // lower-case name -> holders

@@ -216,6 +216,73 @@ TEST_F(WriteSkipSettingTest, MissingDirectoryIsAReportedFailure) {
       << "the RX-M7720B file is written although its twin failed";
 }
 
+// Writes that report success without doing what was asked (as Wine's does
+// on a full disk), and undoing that fails too: the TWAIN file ends as it
+// began whenever it can be put back, and TWAIN is reported under "Error",
+// never under "End".
+TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
+  using Fault = FakePlatformOps::WriteFault;
+  using Op = FakePlatformOps::Op;
+  const std::string original =
+      "; kept\r\n[General]\r\nDpi=300\r\n[Special]\r\nEnableVeloRidePass=1\r\n"
+      "Duplex=1\r\n[Tail]\r\nLast=5\r\n";
+  const struct {
+    const char* name;
+    std::optional<Fault> fault;
+    std::optional<Op> failing;
+    int failingCall;  // 0-based, or every call
+    bool fileExists;
+    bool restored;  // the file ends as it began
+  } cases[] = {
+      {"truncates", Fault::kTruncates, std::nullopt, 0, true, true},
+      {"drops another section", Fault::kDropsOtherSection, std::nullopt, 0,
+       true, true},
+      {"key left unset", Fault::kLeavesKeyUnset, std::nullopt, 0, true, true},
+      {"empty file created", Fault::kLeavesKeyUnset, std::nullopt, 0, false,
+       true},
+      // The snapshot reads three sections; the fourth read is the check.
+      {"cannot be read back", std::nullopt, Op::ReadIniSection, 3, true, true},
+      {"file cannot be kept first", std::nullopt, Op::ReadFileBytes, 0, true,
+       true},
+      {"truncated, bytes cannot be put back", Fault::kTruncates,
+       Op::WriteFileBytes, FakePlatformOps::kEveryCall, true, false},
+      {"created, cannot be removed", Fault::kLeavesKeyUnset, Op::RemoveFile,
+       FakePlatformOps::kEveryCall, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatformOps ops;
+    ops.AddDirectory("C:\\W\\twain_32\\Norvtw32");
+    if (c.fileExists) ops.SetIniText(kTwain, original);
+    if (c.fault) ops.MisbehaveOnWrite(0, *c.fault);
+    if (c.failing) ops.FailCall(*c.failing, c.failingCall);
+    DetectionResult detection = Found(false, true, false);
+    WriteSkipSetting(ops, detection, kDialog, kSkipOff, kSkipSettingKey);
+
+    ASSERT_EQ(1u, ops.messages.size()) << "an error box and no \"End\"";
+    EXPECT_EQ("Error", ops.messages[0].caption);
+    EXPECT_EQ(std::string(kWriteError) + "    TWAIN\n", ops.messages[0].text);
+    EXPECT_EQ(0, detection.m_bTwainFound);
+    if (c.restored) {
+      EXPECT_EQ(
+          c.fileExists ? std::optional<std::string>(original) : std::nullopt,
+          ops.IniText(kTwain));
+    }
+  }
+}
+
+TEST(WriteSkipSettingVerification, WriteThatKeepsEverythingElseCounts) {
+  FakePlatformOps ops;
+  ops.SetIniText(kTwain,
+                 "[Special]\r\n; note\r\nDuplex = 1\r\nEnableVeloRidePass=1\r\n"
+                 "[Special]\r\nSecond=2\r\n[Other]\r\n");
+  DetectionResult detection = Found(false, true, false);
+  WriteSkipSetting(ops, detection, kDialog, kSkipOff, kSkipSettingKey);
+  ASSERT_EQ(1u, ops.messages.size());
+  EXPECT_EQ("End", ops.messages[0].caption);
+  EXPECT_EQ(0, ops.ReadIniInt("Special", kSkipSettingKey, kTwain));
+}
+
 TEST(SkipSettingMessages, LongestReportsFitTheirBuffer) {
   MessageText message;
   message.Append(kChanged);

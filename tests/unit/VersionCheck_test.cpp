@@ -103,9 +103,11 @@ TEST_F(FileVersionTest, OnlyTheFirstTranslationIsUsed) {
   // German first, then US English; only the German string is consulted.
   const std::string translations("\x07\x04\xE4\x04\x09\x04\xB0\x04", 8);
   ops.AddVersionedFile(
-      kFile, {{"\\VarFileInfo\\Translation", {translations, 8}},
-              {"\\StringFileInfo\\040704e4\\FileVersion", {"9.5", 4}},
-              {"\\StringFileInfo\\040904b0\\FileVersion", {"1.0", 4}}});
+      kFile,
+      {{"\\VarFileInfo\\Translation", {translations, 8}},
+       {"\\StringFileInfo\\040704e4\\FileVersion", {std::string("9.5", 4), 4}},
+       {"\\StringFileInfo\\040904b0\\FileVersion",
+        {std::string("1.0", 4), 4}}});
   EXPECT_EQ(0, IsFileVersionOlder(ops, kFile, 9, 0));
 }
 
@@ -121,6 +123,46 @@ TEST_F(FileVersionTest, UnterminatedStringIsReadOnlyUpToItsLength) {
 TEST_F(FileVersionTest, OverlongStringCountsAsNewEnough) {
   ops.AddFileWithVersion(kFile, "1." + std::string(300, '0'));
   EXPECT_EQ(0, IsFileVersionOlder(ops, kFile, 9, 0));
+  // The longest string that is read, and the shortest that is not; each
+  // handed out in a block of its own size, so a copy one byte too long
+  // shows under AddressSanitizer.
+  ops.AddFileWithVersion(kFile, "1." + std::string(257, '0'));
+  EXPECT_EQ(1, IsFileVersionOlder(ops, kFile, 9, 0));
+  ops.AddFileWithVersion(kFile, "1." + std::string(258, '0'));
+  EXPECT_EQ(0, IsFileVersionOlder(ops, kFile, 9, 0));
+}
+
+// A corrupt resource directory or version block: the system is never asked
+// to read the block (the sizes are those GetFileVersionInfoSizeA can give
+// for a resource of at most 64 KiB, its ANSI copy included).
+TEST_F(FileVersionTest, MalformedResourceIsNeverReadAndCountsAsNewEnough) {
+  using Op = FakePlatformOps::Op;
+  const struct {
+    const char* name;
+    FakePlatformOps::VersionQuirks quirks;
+    int older;
+    int blockReads;
+    int queries;
+  } cases[] = {
+      {"largest possible size", {2 * 0xFFFFul + 4, std::nullopt}, 1, 1, 2},
+      {"size beyond any version resource",
+       {2 * 0xFFFFul + 5, std::nullopt},
+       0,
+       0,
+       0},
+      {"size from a wrapped sum", {0xFFFFFFE4ul, std::nullopt}, 0, 0, 0},
+      {"length field beyond the block", {std::nullopt, 0xFFFF}, 0, 1, 0},
+      {"length field zero", {std::nullopt, 0}, 0, 1, 0},
+  };
+  for (const auto& c : cases) {
+    FakePlatformOps malformed;
+    malformed.AddFileWithVersion(kFile, "1.0");
+    malformed.SetVersionQuirks(kFile, c.quirks);
+    EXPECT_EQ(c.older, IsFileVersionOlder(malformed, kFile, 9, 0)) << c.name;
+    EXPECT_EQ(c.blockReads, malformed.CallCount(Op::GetVersionInfo)) << c.name;
+    EXPECT_EQ(c.queries, malformed.CallCount(Op::QueryVersionValue)) << c.name;
+    EXPECT_EQ(0, malformed.LiveBlockCount()) << c.name;
+  }
 }
 
 TEST_F(FileVersionTest, AnyFailingStepCountsAsNewEnough) {
@@ -138,6 +180,10 @@ TEST_F(FileVersionTest, AnyFailingStepCountsAsNewEnough) {
     failing.FailCall(op, call);
     EXPECT_EQ(0, IsFileVersionOlder(failing, kFile, 9, 0))
         << FakePlatformOps::NameOf(op) << " call " << call;
+    if (op != Op::QueryVersionValue) {
+      EXPECT_EQ(0, failing.CallCount(Op::QueryVersionValue))
+          << "a block that was not read is never queried";
+    }
     EXPECT_EQ(0, failing.LiveBlockCount()) << FakePlatformOps::NameOf(op);
     EXPECT_EQ(0, failing.badReleases);
   }
