@@ -132,12 +132,11 @@ OsHandle FakePlatformOps::NewHandle() {
 }
 
 unsigned FakePlatformOps::GetWindowsDir(char* buffer, unsigned size) {
+  // A failure leaves a plausible directory in the buffer: Windows promises
+  // nothing about it, so only the result may tell the caller.
   if (ShouldFail(Op::GetWindowsDir)) {
-    if (size > 0) {
-      const std::size_t copied =
-          std::min<std::size_t>(windowsDirGarbage.size(), size - 1);
-      std::memcpy(buffer, windowsDirGarbage.data(), copied);
-      buffer[copied] = '\0';
+    if (windowsDir.size() < size) {
+      std::memcpy(buffer, windowsDir.c_str(), windowsDir.size() + 1);
     }
     return 0;
   }

@@ -69,9 +69,6 @@ class FakePlatformOps final : public PlatformOps {
 
   // -- set-up ---------------------------------------------------------------
   std::string windowsDir = "C:\\WINDOWS";
-  // What a failing GetWindowsDir leaves in the buffer: Windows promises
-  // nothing about it.
-  std::string windowsDirGarbage = "Q:\\garbage";
   // Environment variables for ExpandEnvironment, by upper-case name.
   std::map<std::string, std::string> environment = {
       {"PROGRAMFILES", "C:\\Program Files"}};
