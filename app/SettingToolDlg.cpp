@@ -61,6 +61,7 @@ void CSettingToolDlg::OnOK() {
   UpdateData(TRUE);
   WriteSkipSetting(m_platform, m_state.detection, m_hWnd,
                    m_state.m_nSkipState, kSkipSettingKey);
+  ReleaseInstanceGuard(m_platform, m_state.m_hMachineGuard);
   ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
   CDialog::OnOK();
 }
@@ -68,6 +69,7 @@ void CSettingToolDlg::OnOK() {
 void CSettingToolDlg::OnCancel() {
   if (!m_bUserCanChoose) return;
   m_bUserCanChoose = false;
+  ReleaseInstanceGuard(m_platform, m_state.m_hMachineGuard);
   ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
   CDialog::OnCancel();
 }

@@ -20,7 +20,8 @@ constexpr const char* kCloseScannerAppWarning =
 
 StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
                                   SettingToolState& state) {
-  if (AcquireInstanceGuard(ops, &state.m_hGuard, kInstanceGuardName)) {
+  if (AcquireInstanceGuard(ops, &state.m_hGuard, kInstanceGuardName) ||
+      AcquireMachineGuard(ops, &state.m_hMachineGuard)) {
     ops.ShowMessage(owner, kAlreadyRunning, "Error");
     return StartupOutcome::EndProcess;
   }
@@ -33,12 +34,7 @@ StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
 
   DetectionResult& detection = state.detection;
   TargetFlags tooOld = {};
-  detection.m_bTwainFound =
-      DetectTwainDriver(ops, detection, &FlagOf(tooOld, ScanTarget::Twain));
-  detection.m_bIsisFound =
-      DetectIsisDriver(ops, detection, &FlagOf(tooOld, ScanTarget::Isis));
-  detection.m_bCaptureFound =
-      DetectCaptureApp(ops, detection, &FlagOf(tooOld, ScanTarget::Capture));
+  DetectAllTargets(ops, detection, tooOld);
 
   TargetFlags found = {};
   CopyFoundFlags(detection, found);

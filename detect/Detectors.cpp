@@ -26,12 +26,14 @@ bool BuildIniPaths(DetectionResult& result, ScanTarget target,
 // The steps shared by every target once its base directory is known: probe
 // file, version test, INI paths.
 int DetectUnder(PlatformOps& ops, DetectionResult& result, ScanTarget target,
-                const char* baseDir, int* tooOld) {
+                const char* baseDir, int* tooOld, char* probePath) {
   const TargetInfo& info = InfoOf(target);
   char probe[kPathBufferSize];
-  if (!CopyBounded(probe, sizeof probe, baseDir) ||
-      !AppendBounded(probe, sizeof probe, info.probeSuffix) ||
-      !ops.PathExists(probe)) {
+  const bool built = CopyBounded(probe, sizeof probe, baseDir) &&
+                     AppendBounded(probe, sizeof probe, info.probeSuffix);
+  if (probePath != nullptr)
+    CopyBounded(probePath, kPathBufferSize, built ? probe : "");
+  if (!built || !ops.PathExists(probe)) {
     ClearIniPaths(result, target);
     return 0;
   }
@@ -44,14 +46,15 @@ int DetectUnder(PlatformOps& ops, DetectionResult& result, ScanTarget target,
 }
 
 int DetectUnderWindowsDir(PlatformOps& ops, DetectionResult& result,
-                          ScanTarget target, int* tooOld) {
+                          ScanTarget target, int* tooOld, char* probePath) {
   char windowsDir[kPathBufferSize];
   const unsigned length = ops.GetWindowsDir(windowsDir, sizeof windowsDir);
   if (length == 0 || length >= sizeof windowsDir) {
+    if (probePath != nullptr) probePath[0] = '\0';
     ClearIniPaths(result, target);
     return 0;
   }
-  return DetectUnder(ops, result, target, windowsDir, tooOld);
+  return DetectUnder(ops, result, target, windowsDir, tooOld, probePath);
 }
 
 // Replaces `dir` by its environment variables expanded; false when that
@@ -90,22 +93,43 @@ bool ReadInstallDir(PlatformOps& ops, char (&dir)[kPathBufferSize]) {
 
 }  // namespace
 
-int DetectTwainDriver(PlatformOps& ops, DetectionResult& result, int* tooOld) {
-  return DetectUnderWindowsDir(ops, result, ScanTarget::Twain, tooOld);
+int DetectTwainDriver(PlatformOps& ops, DetectionResult& result, int* tooOld,
+                      char* probePath) {
+  return DetectUnderWindowsDir(ops, result, ScanTarget::Twain, tooOld,
+                               probePath);
 }
 
-int DetectIsisDriver(PlatformOps& ops, DetectionResult& result, int* tooOld) {
-  return DetectUnderWindowsDir(ops, result, ScanTarget::Isis, tooOld);
+int DetectIsisDriver(PlatformOps& ops, DetectionResult& result, int* tooOld,
+                     char* probePath) {
+  return DetectUnderWindowsDir(ops, result, ScanTarget::Isis, tooOld,
+                               probePath);
 }
 
-int DetectCaptureApp(PlatformOps& ops, DetectionResult& result, int* tooOld) {
+int DetectCaptureApp(PlatformOps& ops, DetectionResult& result, int* tooOld,
+                     char* probePath) {
   // The install directory is read straight into the INI path's buffer; it
   // is copied out before the path is built in place.
   if (!ReadInstallDir(ops, result.m_szCaptureIni)) {
+    if (probePath != nullptr) probePath[0] = '\0';
     ClearIniPaths(result, ScanTarget::Capture);
     return 0;
   }
   char installDir[kPathBufferSize];
   std::memcpy(installDir, result.m_szCaptureIni, sizeof installDir);
-  return DetectUnder(ops, result, ScanTarget::Capture, installDir, tooOld);
+  return DetectUnder(ops, result, ScanTarget::Capture, installDir, tooOld,
+                     probePath);
+}
+
+void DetectAllTargets(PlatformOps& ops, DetectionResult& result,
+                      TargetFlags& tooOld, ProbePaths* probes) {
+  using Detector = int (*)(PlatformOps&, DetectionResult&, int*, char*);
+  const Detector detectors[kTargetCount] = {DetectTwainDriver, DetectIsisDriver,
+                                            DetectCaptureApp};
+  for (ScanTarget target : kAllTargets) {
+    const auto index = static_cast<std::size_t>(target);
+    FlagOf(tooOld, target) = 0;
+    FoundFlag(result, target) =
+        detectors[index](ops, result, &FlagOf(tooOld, target),
+                         probes != nullptr ? (*probes)[index] : nullptr);
+  }
 }

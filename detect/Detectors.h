@@ -13,6 +13,20 @@
 constexpr const char* kCaptureAppKey = "SOFTWARE\\Norvel\\Lumora\\1.00.000";
 constexpr const char* kCaptureAppValue = "InstallDir";
 
-int DetectTwainDriver(PlatformOps& ops, DetectionResult& result, int* tooOld);
-int DetectIsisDriver(PlatformOps& ops, DetectionResult& result, int* tooOld);
-int DetectCaptureApp(PlatformOps& ops, DetectionResult& result, int* tooOld);
+// probePath, when given, is a 260-byte buffer that receives the path of the
+// file probed (empty when the target's base directory is unknown).
+int DetectTwainDriver(PlatformOps& ops, DetectionResult& result, int* tooOld,
+                      char* probePath = nullptr);
+int DetectIsisDriver(PlatformOps& ops, DetectionResult& result, int* tooOld,
+                     char* probePath = nullptr);
+int DetectCaptureApp(PlatformOps& ops, DetectionResult& result, int* tooOld,
+                     char* probePath = nullptr);
+
+// The probe file of each target, as DetectAllTargets found it.
+using ProbePaths = char[kTargetCount][kPathBufferSize];
+
+// Runs the three detectors in their fixed order (TWAIN, ISIS, capture
+// application), setting the found flags in `result` and `tooOld` (cleared
+// first), and the probe paths when asked for.
+void DetectAllTargets(PlatformOps& ops, DetectionResult& result,
+                      TargetFlags& tooOld, ProbePaths* probes = nullptr);

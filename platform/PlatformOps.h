@@ -116,10 +116,29 @@ class PlatformOps {
   // DeleteFileA: non-zero on success.
   virtual int RemoveFile(const char* path) = 0;
 
+  // Whether a process runs whose program is the file at exePath (compared
+  // without regard to case). A process whose path cannot be asked for
+  // counts when its file name matches: the answer errs towards "running".
+  virtual int IsProgramRunning(const char* exePath) = 0;
+  // The profile folder of every user profile on the machine (from the
+  // registry's ProfileList, variables expanded), each followed by a
+  // terminator. 0 when the list cannot be read.
+  virtual int ListProfileDirs(std::string* dirs) = 0;
+  // Appends `line` and a line break to the file, creating it. Non-zero on
+  // success.
+  virtual int AppendLine(const char* path, const std::string& line) = 0;
+  // For a log line: the time now in UTC as "2026-12-08T19:04:24Z", the
+  // computer's name and the user's ("?" for one that cannot be had).
+  virtual void DescribeRun(std::string* utcTime, std::string* computer,
+                           std::string* user) = 0;
+
   // CreateMutexA(no attributes, not owned, name), then GetLastError into
   // *lastError. Null on failure; kAlreadyExists when the name was held.
   virtual OsHandle CreateNamedMutex(const char* name,
                                     unsigned long* lastError) = 0;
+  // Whether a mutex of that name exists: OpenMutexA(SYNCHRONIZE) succeeds,
+  // or is refused (a name this user may not open still exists).
+  virtual int NamedMutexExists(const char* name) = 0;
   virtual void CloseOsHandle(OsHandle handle) = 0;
 
   // OpenProcessToken(current process, TOKEN_QUERY): non-zero on success.

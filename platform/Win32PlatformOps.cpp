@@ -2,9 +2,12 @@
 
 #include <io.h>
 #include <windows.h>
+// After windows.h:
+#include <tlhelp32.h>
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/SystemLibrary.h"
 
@@ -248,11 +251,105 @@ int Win32PlatformOps::RemoveFile(const char* path) {
   return DeleteFileA(path) ? 1 : 0;
 }
 
+int Win32PlatformOps::IsProgramRunning(const char* exePath) {
+  const char* slash = std::strrchr(exePath, '\\');
+  const char* fileName = slash != nullptr ? slash + 1 : exePath;
+  const FileHandle snapshot = {CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+  if (snapshot.handle == INVALID_HANDLE_VALUE) return 1;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.handle, &entry); more;
+       more = Process32Next(snapshot.handle, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, fileName) != 0) continue;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                       entry.th32ProcessID);
+    if (process == nullptr) return 1;
+    char image[MAX_PATH];
+    DWORD length = MAX_PATH;
+    const BOOL named = QueryFullProcessImageNameA(process, 0, image, &length);
+    CloseHandle(process);
+    if (!named || lstrcmpiA(image, exePath) == 0) return 1;
+  }
+  return 0;
+}
+
+int Win32PlatformOps::ListProfileDirs(std::string* dirs) {
+  dirs->clear();
+  HKEY list = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
+                    "ProfileList",
+                    0, KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS) {
+    return 0;
+  }
+  char sid[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD sidLength = sizeof sid;
+    const LONG listed = RegEnumKeyExA(list, index, sid, &sidLength, nullptr,
+                                      nullptr, nullptr, nullptr);
+    if (listed == ERROR_NO_MORE_ITEMS) break;
+    if (listed != ERROR_SUCCESS) continue;
+    char stored[MAX_PATH];
+    DWORD storedSize = sizeof stored;
+    char dir[MAX_PATH];
+    // RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, expanded; a terminated string.
+    if (RegGetValueA(list, sid, "ProfileImagePath",
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, stored, &storedSize) != ERROR_SUCCESS) {
+      continue;
+    }
+    const DWORD expanded = ExpandEnvironmentStringsA(stored, dir, MAX_PATH);
+    if (expanded == 0 || expanded > MAX_PATH) continue;
+    *dirs += dir;
+    *dirs += '\0';
+  }
+  RegCloseKey(list);
+  return 1;
+}
+
+int Win32PlatformOps::AppendLine(const char* path, const std::string& line) {
+  const FileHandle file = {
+      CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.handle == INVALID_HANDLE_VALUE) return 0;
+  const std::string text = line + "\r\n";
+  DWORD written = 0;
+  return WriteFile(file.handle, text.data(), static_cast<DWORD>(text.size()),
+                   &written, nullptr) &&
+                 written == text.size()
+             ? 1
+             : 0;
+}
+
+void Win32PlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
+                                   std::string* user) {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  char time[32];
+  wsprintfA(time, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth,
+            now.wDay, now.wHour, now.wMinute, now.wSecond);
+  *utcTime = time;
+  char name[256];
+  DWORD length = sizeof name;
+  *computer = GetComputerNameA(name, &length) ? name : "?";
+  length = sizeof name;
+  *user = GetUserNameA(name, &length) ? name : "?";
+}
+
 OsHandle Win32PlatformOps::CreateNamedMutex(const char* name,
                                             unsigned long* lastError) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
   *lastError = GetLastError();
   return mutex;
+}
+
+int Win32PlatformOps::NamedMutexExists(const char* name) {
+  const HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
+  if (mutex != nullptr) {
+    CloseHandle(mutex);
+    return 1;
+  }
+  return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : 1;
 }
 
 void Win32PlatformOps::CloseOsHandle(OsHandle handle) { CloseHandle(handle); }

@@ -27,8 +27,14 @@ class Win32PlatformOps final : public PlatformOps {
   int ReadFileBytes(const char* path, std::string* bytes, int* exists) override;
   int WriteFileBytes(const char* path, const std::string& bytes) override;
   int RemoveFile(const char* path) override;
+  int IsProgramRunning(const char* exePath) override;
+  int ListProfileDirs(std::string* dirs) override;
+  int AppendLine(const char* path, const std::string& line) override;
+  void DescribeRun(std::string* utcTime, std::string* computer,
+                   std::string* user) override;
   OsHandle CreateNamedMutex(const char* name,
                             unsigned long* lastError) override;
+  int NamedMutexExists(const char* name) override;
   void CloseOsHandle(OsHandle handle) override;
   int OpenProcessTokenForQuery(OsHandle* token) override;
   int GetTokenGroups(OsHandle token, void* buffer, unsigned long size,

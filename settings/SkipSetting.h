@@ -1,5 +1,7 @@
 // The option in the INI files of the Found targets: read into one tri-state
 // value when the dialog opens, written back on OK with a report per target.
+// What reading and writing find and do is returned per file, so that the
+// dialog and the console program can each tell it their own way.
 #pragma once
 
 #include "detect/ScanTargets.h"
@@ -10,6 +12,13 @@ enum SkipState { kSkipOff = 0, kSkipOn = 1, kSkipMixed = 2 };
 
 // The option's key; its section is [Special].
 constexpr const char* kSkipSettingKey = "EnableVeloRidePass";
+constexpr const char* kSkipSettingSection = "Special";
+
+// The option in one file as the program reads it: on only when the value is
+// the integer 1; anything else, a missing key or section, is off.
+enum class StoredOption { kNoFile, kOff, kOn };
+StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
+                              const char* key);
 
 // Reads `key` from every INI file of every Found target (a Found ISIS target
 // has two) and sets *state: Off when none reads as the integer 1, On when
@@ -17,12 +26,38 @@ constexpr const char* kSkipSettingKey = "EnableVeloRidePass";
 void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
                      int* state, const char* key);
 
+// What writing did to one INI file.
+enum class FileWriteOutcome {
+  kNotApplicable,     // its target is not Found: left alone
+  kChanged,           // written: it now holds the value
+  kAlreadySet,        // it held exactly the value already: not written
+  kWouldChange,       // a what-if run: it would be written
+  kFailed,            // not written, and left as it was
+  kFailedNotRestored  // not written, and could not be put back either
+};
+
+enum class WriteMode {
+  kEveryFile,           // the dialog: every file is written
+  kOnlyWhereDifferent,  // files that hold exactly the value are left alone
+  kWhatIf,              // nothing is written; says what would be
+};
+
+struct OptionWriteResult {
+  FileWriteOutcome files[kIniFileCount];  // in kIniFiles order
+  TargetFlags failed;                     // targets with a failed file
+};
+
 // Writes "1" (On) or "0" (Off) under `key` to every INI file of every Found
 // target, in the order ISIS (RX-M7720B, RX-M7710B), TWAIN, capture
-// application, each write verified and undone when it went wrong, then
-// reports: an "Error" box listing the targets with a failed write (whose
-// found flags it clears), then an "End" box listing the targets still
-// Found. Both boxes are owned by `owner`. Mixed (or any other
-// state) writes nothing and shows nothing.
+// application, each write verified and undone when it went wrong, and
+// clears the found flag of every target with a failed file. `state` must be
+// On or Off.
+OptionWriteResult WriteOption(PlatformOps& ops, DetectionResult& detection,
+                              int state, const char* key, WriteMode mode);
+
+// The dialog's OK: WriteOption on every file, then an "Error" box listing
+// the targets with a failed write, then an "End" box listing the targets
+// still Found, both owned by `owner`. Mixed (or any other state) writes
+// nothing and shows nothing.
 void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
                       OsWindow owner, int state, const char* key);

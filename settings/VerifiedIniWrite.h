@@ -3,6 +3,8 @@
 // API, and undone when anything but the key changed.
 #pragma once
 
+#include <string>
+
 #include "platform/PlatformOps.h"
 
 enum class IniWriteResult {
@@ -21,3 +23,9 @@ enum class IniWriteResult {
 IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* section, const char* key,
                                      const char* value);
+
+// The value text of section/key as the profile API reads it from disk,
+// trimmed; false when the file, the section or the key is missing or the
+// file cannot be read.
+bool ReadIniValueText(PlatformOps& ops, const char* path, const char* section,
+                      const char* key, std::string* value);

@@ -47,7 +47,8 @@ const char* FakePlatformOps::NameOf(Op op) {
       "OpenProcessToken",    "GetTokenGroups", "AllocateAdministratorsSid",
       "EqualSids",           "AllocateZeroed", "ExpandEnvironment",
       "ReadIniSectionNames", "ReadIniSection", "ReadFileBytes",
-      "WriteFileBytes",      "RemoveFile",
+      "WriteFileBytes",      "RemoveFile",     "IsProgramRunning",
+      "ListProfileDirs",     "AppendLine",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -379,10 +380,42 @@ int FakePlatformOps::RemoveFile(const char* path) {
   return iniFiles_.erase(Lower(path)) != 0 ? 1 : 0;
 }
 
+int FakePlatformOps::IsProgramRunning(const char* exePath) {
+  // A failure to look counts as running, as the real one errs.
+  if (ShouldFail(Op::IsProgramRunning)) return 1;
+  for (const std::string& program : runningPrograms) {
+    if (Lower(program) == Lower(exePath)) return 1;
+  }
+  return 0;
+}
+
+int FakePlatformOps::ListProfileDirs(std::string* dirs) {
+  dirs->clear();
+  if (ShouldFail(Op::ListProfileDirs)) return 0;
+  *dirs = Terminated(profileDirs);
+  return 1;
+}
+
+int FakePlatformOps::AppendLine(const char* path, const std::string& line) {
+  if (ShouldFail(Op::AppendLine)) return 0;
+  if (!DirectoryExists(ParentOf(Lower(path)))) return 0;
+  iniFiles_[Lower(path)] += line + "\r\n";
+  return 1;
+}
+
+void FakePlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
+                                  std::string* user) {
+  *utcTime = "2026-12-08T19:04:24Z";
+  *computer = "SCANPC01";
+  *user = "admin";
+}
+
 OsHandle FakePlatformOps::CreateNamedMutex(const char* name,
                                            unsigned long* lastError) {
   constexpr unsigned long kAccessDenied = 5;
-  if (ShouldFail(Op::CreateNamedMutex)) {
+  const bool denied = !deniedMutexPrefix.empty() &&
+                      Lower(name).rfind(Lower(deniedMutexPrefix), 0) == 0;
+  if (ShouldFail(Op::CreateNamedMutex) || denied) {
     *lastError = kAccessDenied;
     return nullptr;
   }
@@ -392,6 +425,11 @@ OsHandle FakePlatformOps::CreateNamedMutex(const char* name,
   OsHandle handle = NewHandle();
   openHandles_[handle] = Lower(name);
   return handle;
+}
+
+int FakePlatformOps::NamedMutexExists(const char* name) {
+  auto it = mutexHolders_.find(Lower(name));
+  return it != mutexHolders_.end() && it->second > 0 ? 1 : 0;
 }
 
 void FakePlatformOps::CloseOsHandle(OsHandle handle) {

@@ -38,8 +38,11 @@ class FakePlatformOps final : public PlatformOps {
     ReadFileBytes,
     WriteFileBytes,
     RemoveFile,
+    IsProgramRunning,
+    ListProfileDirs,
+    AppendLine,
   };
-  static constexpr int kOpCount = static_cast<int>(Op::RemoveFile) + 1;
+  static constexpr int kOpCount = static_cast<int>(Op::AppendLine) + 1;
   static const char* NameOf(Op op);
 
   // One value of a version resource as VerQueryValueA hands it out.
@@ -69,6 +72,9 @@ class FakePlatformOps final : public PlatformOps {
 
   // -- set-up ---------------------------------------------------------------
   std::string windowsDir = "C:\\WINDOWS";
+  // Programs running, by full path (any case), and the user profiles.
+  std::set<std::string> runningPrograms;
+  std::vector<std::string> profileDirs = {"C:\\Users\\admin"};
   // Environment variables for ExpandEnvironment, by upper-case name.
   std::map<std::string, std::string> environment = {
       {"PROGRAMFILES", "C:\\Program Files"}};
@@ -105,6 +111,9 @@ class FakePlatformOps final : public PlatformOps {
   std::optional<std::string> IniText(const std::string& path) const;
   // Another process holds the named mutex.
   void HoldMutexElsewhere(const std::string& name);
+  // Creating mutexes whose name starts with this prefix is refused as
+  // access denied (a user without the right to create machine-wide names).
+  std::string deniedMutexPrefix;
 
   // Ways in which WriteIniString can report success and still not do what
   // it was asked, as Wine's does on a full disk.
@@ -159,8 +168,14 @@ class FakePlatformOps final : public PlatformOps {
   int ReadFileBytes(const char* path, std::string* bytes, int* exists) override;
   int WriteFileBytes(const char* path, const std::string& bytes) override;
   int RemoveFile(const char* path) override;
+  int IsProgramRunning(const char* exePath) override;
+  int ListProfileDirs(std::string* dirs) override;
+  int AppendLine(const char* path, const std::string& line) override;
+  void DescribeRun(std::string* utcTime, std::string* computer,
+                   std::string* user) override;
   OsHandle CreateNamedMutex(const char* name,
                             unsigned long* lastError) override;
+  int NamedMutexExists(const char* name) override;
   void CloseOsHandle(OsHandle handle) override;
   int OpenProcessTokenForQuery(OsHandle* token) override;
   int GetTokenGroups(OsHandle token, void* buffer, unsigned long size,

@@ -18,7 +18,7 @@ constexpr const char* kIsisIniA =
 constexpr const char* kIsisIniB =
     "C:\\WINDOWS\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini";
 
-using Detector = int (*)(PlatformOps&, DetectionResult&, int*);
+using Detector = int (*)(PlatformOps&, DetectionResult&, int*, char*);
 
 // A result whose paths all hold leftovers, so emptying them shows.
 DetectionResult Stale() {
@@ -58,7 +58,7 @@ class WindowsDirDetectorTest
 TEST_P(WindowsDirDetectorTest, AbsentWithoutProbeFileLeavesTooOldAlone) {
   for (int tooOld : {0, 1}) {
     const int before = tooOld;
-    EXPECT_EQ(0, GetParam().detect(ops, result, &tooOld));
+    EXPECT_EQ(0, GetParam().detect(ops, result, &tooOld, nullptr));
     EXPECT_EQ(before, tooOld);
   }
   EXPECT_TRUE(OnlyPathsOfTargetEmptied(result, GetParam().target));
@@ -67,7 +67,7 @@ TEST_P(WindowsDirDetectorTest, AbsentWithoutProbeFileLeavesTooOldAlone) {
 TEST_P(WindowsDirDetectorTest, TooOldSetsTheFlagAndNoPath) {
   ops.AddFileWithVersion(GetParam().probe, GetParam().oldVersion);
   int tooOld = 0;
-  EXPECT_EQ(0, GetParam().detect(ops, result, &tooOld));
+  EXPECT_EQ(0, GetParam().detect(ops, result, &tooOld, nullptr));
   EXPECT_EQ(1, tooOld);
   EXPECT_TRUE(OnlyPathsOfTargetEmptied(result, GetParam().target));
 }
@@ -82,7 +82,8 @@ TEST_P(WindowsDirDetectorTest, FoundAtMinimumVersionOrWithoutVersion) {
     }
     int tooOld = 0;
     DetectionResult found;
-    EXPECT_EQ(1, GetParam().detect(install, found, &tooOld)) << versioned;
+    EXPECT_EQ(1, GetParam().detect(install, found, &tooOld, nullptr))
+        << versioned;
     EXPECT_EQ(0, tooOld);
   }
 }
@@ -91,7 +92,7 @@ TEST_P(WindowsDirDetectorTest, WindowsDirectoryUnavailableMeansAbsent) {
   ops.AddFile(GetParam().probe);
   ops.FailCall(FakePlatformOps::Op::GetWindowsDir);
   int tooOld = 0;
-  EXPECT_EQ(0, GetParam().detect(ops, result, &tooOld));
+  EXPECT_EQ(0, GetParam().detect(ops, result, &tooOld, nullptr));
   EXPECT_EQ(0, tooOld);
   EXPECT_TRUE(OnlyPathsOfTargetEmptied(result, GetParam().target));
 }

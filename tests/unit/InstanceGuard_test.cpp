@@ -38,6 +38,32 @@ TEST(InstanceGuard, AnotherCopyOrAFailureRefusesAndHoldsNothing) {
   }
 }
 
+// A user who may not create machine-wide names carries on unless another
+// copy made the name; anyone else is refused while another copy holds it.
+TEST(InstanceGuard, MachineGuardIsSkippedOnlyWhereItCannotBeCreated) {
+  const struct {
+    const char* name;
+    bool heldElsewhere;
+    bool denied;
+    int refused;
+    bool holds;
+  } cases[] = {
+      {"free", false, false, 0, true},
+      {"held by another session", true, false, 1, false},
+      {"no right to create it, none exists", false, true, 0, false},
+      {"no right to open the one that exists", true, true, 1, false},
+  };
+  for (const auto& c : cases) {
+    FakePlatformOps ops;
+    if (c.heldElsewhere) ops.HoldMutexElsewhere(kMachineGuardName);
+    if (c.denied) ops.deniedMutexPrefix = "Global\\";
+    OsHandle guard = nullptr;
+    EXPECT_EQ(c.refused, AcquireMachineGuard(ops, &guard)) << c.name;
+    EXPECT_EQ(c.holds, guard != nullptr) << c.name;
+    EXPECT_EQ(c.holds ? 1 : 0, ops.OpenHandleCount()) << c.name;
+  }
+}
+
 TEST(InstanceGuard, OnlyTheSameNameCollides) {
   FakePlatformOps ops;
   ops.HoldMutexElsewhere("SOME_OTHER_TOOL");

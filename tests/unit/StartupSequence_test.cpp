@@ -58,14 +58,20 @@ void ExpectRefusedBeforeDetection(const FakePlatformOps& ops,
   }
 }
 
+// Another copy in this session, or anywhere on the machine (a dialog in
+// another session, the console program run by a deployment engine).
 TEST_F(StartupSequenceTest, SecondCopyIsRefusedBeforeTheAdministratorTest) {
-  InstallAll();
-  ops.HoldMutexElsewhere("VRP_SETTING_TOOL");
-  ops.tokenGroups.clear();  // would be refused as a non-administrator too
-  EXPECT_EQ(StartupOutcome::EndProcess, Run());
-  ExpectRefusedBeforeDetection(ops, "VRP setting tool is already executed.");
-  EXPECT_EQ(0, ops.CallCount(FakePlatformOps::Op::OpenProcessToken));
-  EXPECT_EQ(0, ops.OpenHandleCount());
+  for (const char* held : {"VRP_SETTING_TOOL", "Global\\VRP_SETTING_TOOL"}) {
+    SCOPED_TRACE(held);
+    ops = FakePlatformOps();
+    InstallAll();
+    ops.HoldMutexElsewhere(held);
+    ops.tokenGroups.clear();  // would be refused as a non-administrator too
+    EXPECT_EQ(StartupOutcome::EndProcess, Run());
+    ExpectRefusedBeforeDetection(ops, "VRP setting tool is already executed.");
+    EXPECT_EQ(0, ops.CallCount(FakePlatformOps::Op::OpenProcessToken));
+    EXPECT_FALSE(ops.IsOpenHandle(state.m_hMachineGuard));
+  }
 }
 
 TEST_F(StartupSequenceTest, NonAdministratorIsRefusedBeforeDetection) {
@@ -84,7 +90,8 @@ TEST_F(StartupSequenceTest, ShownDialogHoldsTheGuard) {
   InstallAll();
   EXPECT_EQ(StartupOutcome::ShowDialog, Run());
   EXPECT_TRUE(ops.IsOpenHandle(state.m_hGuard));
-  EXPECT_EQ(1, ops.OpenHandleCount()) << "only the guard stays open";
+  EXPECT_TRUE(ops.IsOpenHandle(state.m_hMachineGuard));
+  EXPECT_EQ(2, ops.OpenHandleCount()) << "only the guards stay open";
 }
 
 TEST_F(StartupSequenceTest, NothingInstalledWarnsOnceAndEnds) {
