@@ -67,15 +67,16 @@ bool CopyVersionString(const void* data, unsigned length,
   return true;
 }
 
-// The result of the version test once the version block is loaded.
-int IsBlockVersionOlder(PlatformOps& ops, const void* block, int minMajor,
-                        int minMinor) {
+// The FileVersion string of the first translation of a loaded version
+// block; false when there is none that fits.
+bool ReadBlockVersion(PlatformOps& ops, const void* block,
+                      char (&version)[kPathBufferSize]) {
   const void* translation = nullptr;
   unsigned translationLength = 0;
   if (!ops.QueryVersionValue(block, "\\VarFileInfo\\Translation",
                              &translation, &translationLength) ||
       translation == nullptr || translationLength < 4) {
-    return 0;
+    return false;
   }
   // The first translation: a 16-bit language, then a 16-bit code page.
   std::uint16_t language = 0;
@@ -93,13 +94,9 @@ int IsBlockVersionOlder(PlatformOps& ops, const void* block, int minMajor,
   AppendBounded(subBlock, sizeof subBlock, "\\FileVersion");
   const void* versionData = nullptr;
   unsigned versionLength = 0;
-  if (!ops.QueryVersionValue(block, subBlock, &versionData, &versionLength) ||
-      versionData == nullptr) {
-    return 0;
-  }
-  char version[kPathBufferSize];
-  if (!CopyVersionString(versionData, versionLength, version)) return 0;
-  return IsVersionStringOlder(version, minMajor, minMinor);
+  return ops.QueryVersionValue(block, subBlock, &versionData, &versionLength) &&
+         versionData != nullptr &&
+         CopyVersionString(versionData, versionLength, version);
 }
 
 }  // namespace
@@ -118,16 +115,24 @@ int IsVersionStringOlder(const char* version, int minMajor, int minMinor) {
   return major < minMajor || (major == minMajor && minor < minMinor) ? 1 : 0;
 }
 
+bool ReadFileVersion(PlatformOps& ops, const char* path,
+                     char (&version)[kPathBufferSize]) {
+  version[0] = '\0';
+  const unsigned long size = ops.GetVersionInfoSize(path);
+  if (size == 0 || size > kMaxVersionInfoSize) return false;
+  void* block = ops.AllocateZeroed(size);
+  if (block == nullptr) return false;
+  const bool read = ops.GetVersionInfo(path, size, block) &&
+                    BlockLengthFits(block, size) &&
+                    ReadBlockVersion(ops, block, version);
+  ops.FreeBlock(block);
+  if (!read) version[0] = '\0';
+  return read;
+}
+
 int IsFileVersionOlder(PlatformOps& ops, const char* path, int minMajor,
                        int minMinor) {
-  const unsigned long size = ops.GetVersionInfoSize(path);
-  if (size == 0 || size > kMaxVersionInfoSize) return 0;
-  void* block = ops.AllocateZeroed(size);
-  if (block == nullptr) return 0;
-  int older = 0;
-  if (ops.GetVersionInfo(path, size, block) && BlockLengthFits(block, size)) {
-    older = IsBlockVersionOlder(ops, block, minMajor, minMinor);
-  }
-  ops.FreeBlock(block);
-  return older;
+  char version[kPathBufferSize];
+  if (!ReadFileVersion(ops, path, version)) return 0;
+  return IsVersionStringOlder(version, minMajor, minMinor);
 }

@@ -18,3 +18,8 @@ int IsVersionStringOlder(const char* version, int minMajor, int minMinor);
 // handed to the system to read.
 int IsFileVersionOlder(PlatformOps& ops, const char* path, int minMajor,
                        int minMinor);
+
+// The FileVersion string of the file's first translation, as the test above
+// reads it; false (and an empty text) when it cannot be read.
+bool ReadFileVersion(PlatformOps& ops, const char* path,
+                     char (&version)[kPathBufferSize]);

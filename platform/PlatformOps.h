@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Opaque Win32 handles (HANDLE, PSID, HWND) as the logic sees them.
 using OsHandle = void*;
@@ -44,6 +45,19 @@ struct TokenGroupList {
   std::uint32_t groupCount;
   TokenGroupEntry groups[1];
 };
+
+// The entries of a list in which each is followed by a terminator, as the
+// section, profile and name lists below are handed out.
+inline std::vector<std::string> SplitTerminatedList(const std::string& list) {
+  std::vector<std::string> entries;
+  for (std::size_t start = 0; start < list.size();) {
+    std::size_t end = list.find('\0', start);
+    if (end == std::string::npos) end = list.size();
+    entries.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return entries;
+}
 
 class PlatformOps {
  public:
@@ -131,6 +145,10 @@ class PlatformOps {
   // computer's name and the user's ("?" for one that cannot be had).
   virtual void DescribeRun(std::string* utcTime, std::string* computer,
                            std::string* user) = 0;
+
+  // Text in the ANSI code page (paths, version strings) as UTF-8; 0 when
+  // it cannot be converted.
+  virtual int AnsiToUtf8(const std::string& ansi, std::string* utf8) = 0;
 
   // CreateMutexA(no attributes, not owned, name), then GetLastError into
   // *lastError. Null on failure; kAlreadyExists when the name was held.

@@ -336,6 +336,24 @@ void Win32PlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
   *user = GetUserNameA(name, &length) ? name : "?";
 }
 
+int Win32PlatformOps::AnsiToUtf8(const std::string& ansi, std::string* utf8) {
+  utf8->clear();
+  if (ansi.empty()) return 1;
+  const int length = static_cast<int>(ansi.size());
+  const int wideLength =
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+  if (wideLength <= 0) return 0;
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, &wide[0], wideLength);
+  const int utf8Length = WideCharToMultiByte(
+      CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  if (utf8Length <= 0) return 0;
+  utf8->assign(static_cast<std::size_t>(utf8Length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &(*utf8)[0],
+                      utf8Length, nullptr, nullptr);
+  return 1;
+}
+
 OsHandle Win32PlatformOps::CreateNamedMutex(const char* name,
                                             unsigned long* lastError) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, name);

@@ -32,6 +32,7 @@ class Win32PlatformOps final : public PlatformOps {
   int AppendLine(const char* path, const std::string& line) override;
   void DescribeRun(std::string* utcTime, std::string* computer,
                    std::string* user) override;
+  int AnsiToUtf8(const std::string& ansi, std::string* utf8) override;
   OsHandle CreateNamedMutex(const char* name,
                             unsigned long* lastError) override;
   int NamedMutexExists(const char* name) override;

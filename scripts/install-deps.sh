@@ -8,6 +8,8 @@ packages=(
   clang libclang-rt-14-dev clang-tidy # fuzzing and static checks
   g++-mingw-w64-i686 g++-mingw-w64-x86-64  # the Windows exes
   wine wine64 fonts-wine              # running the 64-bit twin
+  nlohmann-json3-dev                  # a real JSON parser for the tests
+  ansible-core                        # a real deployment engine, end to end
 )
 if [ "${1:-}" = demo ]; then
   packages+=(xvfb xauth imagemagick)  # a screen to take pictures of

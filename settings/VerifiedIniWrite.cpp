@@ -22,18 +22,6 @@ struct IniSnapshot {
   std::vector<IniSection> sections;
 };
 
-// The entries of a list in which each is followed by a terminator.
-std::vector<std::string> SplitTerminated(const std::string& list) {
-  std::vector<std::string> entries;
-  for (std::size_t start = 0; start < list.size();) {
-    std::size_t end = list.find('\0', start);
-    if (end == std::string::npos) end = list.size();
-    entries.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return entries;
-}
-
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -61,10 +49,10 @@ bool ReadSections(PlatformOps& ops, const char* path,
   std::string names;
   if (!ops.ReadIniSectionNames(path, &names)) return false;
   sections.clear();
-  for (std::string& name : SplitTerminated(names)) {
+  for (std::string& name : SplitTerminatedList(names)) {
     std::string lines;
     if (!ops.ReadIniSection(name.c_str(), path, &lines)) return false;
-    sections.push_back({std::move(name), SplitTerminated(lines)});
+    sections.push_back({std::move(name), SplitTerminatedList(lines)});
   }
   return true;
 }
@@ -185,7 +173,7 @@ bool ReadIniValueText(PlatformOps& ops, const char* path, const char* section,
                       const char* key, std::string* value) {
   std::string lines;
   if (!ops.ReadIniSection(section, path, &lines)) return false;
-  for (const std::string& line : SplitTerminated(lines)) {
+  for (const std::string& line : SplitTerminatedList(lines)) {
     const auto equals = line.find('=');
     if (equals != std::string::npos && SameName(KeyOf(line), key)) {
       *value = Trimmed(line.substr(equals + 1));

@@ -410,6 +410,21 @@ void FakePlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
   *user = "admin";
 }
 
+// The fake's ANSI code page is Latin-1: every byte is the code point of
+// the same number.
+int FakePlatformOps::AnsiToUtf8(const std::string& ansi, std::string* utf8) {
+  utf8->clear();
+  for (unsigned char c : ansi) {
+    if (c < 0x80) {
+      *utf8 += static_cast<char>(c);
+    } else {
+      *utf8 += static_cast<char>(0xC0 | (c >> 6));
+      *utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return 1;
+}
+
 OsHandle FakePlatformOps::CreateNamedMutex(const char* name,
                                            unsigned long* lastError) {
   constexpr unsigned long kAccessDenied = 5;

@@ -1,0 +1,51 @@
+// What the console program finds on the machine: each target's status and
+// version, the option in each INI file, and the per-user VirtualStore
+// copies that a program without a manifest, run without elevation, reads
+// instead of the real files under the Windows folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "detect/ScanTargets.h"
+#include "platform/PlatformOps.h"
+#include "settings/SkipSetting.h"
+
+struct TargetReport {
+  TargetStatus status = TargetStatus::Absent;
+  std::string version;  // the probe file's FileVersion; empty when none
+};
+
+struct IniFileReport {
+  ScanTarget target;
+  std::string path;
+  StoredOption value;
+  FileWriteOutcome outcome = FileWriteOutcome::kNotApplicable;  // after set
+};
+
+struct Inventory {
+  DetectionResult detection;
+  TargetReport targets[kTargetCount];  // by ScanTarget
+  std::string probes[kTargetCount];    // each target's probe file
+  // Every INI file of every Found target, in the order they are written.
+  std::vector<IniFileReport> files;
+  std::vector<IniFileReport> virtualStore;  // copies that exist
+};
+
+// Detects the targets (in the dialog's order) and reads the option from
+// each of their files; with `withVirtualStore`, also looks for per-user
+// copies of the files under the Windows folder.
+Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore);
+
+// Whether any target is Found.
+bool AnyUsable(const Inventory& inventory);
+
+// The option across all files of all Found targets: "on", "off", "mixed",
+// or "none" when no target is Found.
+const char* CombinedState(const Inventory& inventory);
+
+// Words for the reports, the same in every output form.
+const char* TargetName(ScanTarget target);          // "TWAIN", "ISIS", "Lumora"
+const char* StatusName(TargetStatus status);        // "found", "too old", ...
+const char* OptionName(StoredOption value);         // "on", "off", "no file"
+const char* OutcomeName(FileWriteOutcome outcome);  // "changed", ...

@@ -1,0 +1,245 @@
+#include "cli/Reports.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using Row = std::vector<std::string>;
+
+// Columns padded to their widest cell, two spaces apart, no trailing blanks.
+std::string AlignedTable(const std::vector<Row>& rows) {
+  std::vector<std::size_t> widths;
+  for (const Row& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()));
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      widths[i] = std::max(widths[i], row[i].size());
+    }
+  }
+  std::string table;
+  for (const Row& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size())
+        line += std::string(widths[i] - row[i].size() + 2, ' ');
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    table += line + "\r\n";
+  }
+  return table;
+}
+
+std::string CsvField(const std::string& field) {
+  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  std::string quoted = "\"";
+  for (char c : field) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
+std::string CsvLine(const Row& row) {
+  std::string line;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i > 0) line += ',';
+    line += CsvField(row[i]);
+  }
+  return line + "\r\n";
+}
+
+// A JSON string of text in the ANSI code page: converted to UTF-8, quotes,
+// backslashes and control characters escaped.
+std::string JsonString(PlatformOps& ops, const std::string& ansi) {
+  std::string utf8;
+  if (!ops.AnsiToUtf8(ansi, &utf8)) utf8 = "?";
+  std::string quoted = "\"";
+  for (unsigned char c : utf8) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      quoted += escaped;
+    } else {
+      quoted += static_cast<char>(c);
+    }
+  }
+  return quoted + "\"";
+}
+
+const char* Bool(bool value) { return value ? "true" : "false"; }
+
+const TargetReport& ReportOf(const Inventory& inventory, ScanTarget target) {
+  return inventory.targets[static_cast<std::size_t>(target)];
+}
+
+// The targets' array, each with its files; `perFile` writes one file's
+// members after its path.
+template <typename PerFile, typename PerTarget>
+std::string TargetsJson(PlatformOps& ops, const Inventory& inventory,
+                        bool withPaths, PerTarget perTarget, PerFile perFile) {
+  std::string json = "[";
+  for (ScanTarget target : kAllTargets) {
+    const TargetReport& report = ReportOf(inventory, target);
+    if (json.size() > 1) json += ',';
+    json += "{\"name\":\"" + std::string(TargetName(target)) +
+            "\",\"status\":\"" + StatusName(report.status) + "\"" +
+            perTarget(report) + ",\"files\":[";
+    bool first = true;
+    for (const IniFileReport& file : inventory.files) {
+      if (file.target != target) continue;
+      if (!first) json += ',';
+      first = false;
+      json += "{\"path\":" + JsonString(ops, withPaths ? file.path : "") +
+              perFile(file) + "}";
+    }
+    json += "]}";
+  }
+  return json + "]";
+}
+
+// The query as JSON listing at most `copies` VirtualStore copies.
+std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
+                      std::size_t copies, bool withPaths) {
+  std::string json = "{\"command\":\"query\",\"state\":\"" +
+                     std::string(CombinedState(inventory)) + "\",\"targets\":";
+  json += TargetsJson(
+      ops, inventory, withPaths,
+      [&](const TargetReport& report) {
+        return ",\"version\":" + JsonString(ops, report.version);
+      },
+      [](const IniFileReport& file) {
+        return ",\"value\":\"" + std::string(OptionName(file.value)) + "\"";
+      });
+  json += ",\"virtualStore\":[";
+  const std::size_t listed = std::min(copies, inventory.virtualStore.size());
+  for (std::size_t i = 0; i < listed; ++i) {
+    const IniFileReport& copy = inventory.virtualStore[i];
+    if (i > 0) json += ',';
+    json += "{\"target\":\"" + std::string(TargetName(copy.target)) +
+            "\",\"path\":" + JsonString(ops, withPaths ? copy.path : "") +
+            ",\"value\":\"" + OptionName(copy.value) + "\"}";
+  }
+  json += "],\"virtualStoreNotListed\":" +
+          std::to_string(inventory.virtualStore.size() - listed) +
+          ",\"pathsOmitted\":" + Bool(!withPaths) + "}";
+  return json;
+}
+
+}  // namespace
+
+std::string QueryAsText(const Inventory& inventory) {
+  std::vector<Row> targets = {{"Target", "Status", "FileVersion"}};
+  for (ScanTarget target : kAllTargets) {
+    const TargetReport& report = ReportOf(inventory, target);
+    targets.push_back(
+        {TargetName(target), StatusName(report.status), report.version});
+  }
+  std::string text = AlignedTable(targets) + "\r\n";
+  if (AnyUsable(inventory)) {
+    std::vector<Row> files = {{"File", "Value"}};
+    for (const IniFileReport& file : inventory.files) {
+      files.push_back({file.path, OptionName(file.value)});
+    }
+    text += AlignedTable(files) + "\r\n";
+  }
+  text += "Combined state: " + std::string(CombinedState(inventory)) + "\r\n";
+  if (inventory.virtualStore.empty()) {
+    text += "VirtualStore copies: none\r\n";
+  } else {
+    std::vector<Row> copies = {{"VirtualStore copy", "Value"}};
+    for (const IniFileReport& copy : inventory.virtualStore) {
+      copies.push_back({copy.path, OptionName(copy.value)});
+    }
+    text += "\r\n" + AlignedTable(copies);
+  }
+  return text;
+}
+
+std::string QueryAsCsv(const Inventory& inventory, bool header) {
+  std::string csv =
+      header ? CsvLine({"Target", "Status", "FileVersion", "File", "Value"})
+             : "";
+  for (ScanTarget target : kAllTargets) {
+    const TargetReport& report = ReportOf(inventory, target);
+    bool listed = false;
+    for (const IniFileReport& file : inventory.files) {
+      if (file.target != target) continue;
+      csv += CsvLine({TargetName(target), StatusName(report.status),
+                      report.version, file.path, OptionName(file.value)});
+      listed = true;
+    }
+    if (!listed) {
+      csv += CsvLine({TargetName(target), StatusName(report.status),
+                      report.version, "", ""});
+    }
+  }
+  for (const IniFileReport& copy : inventory.virtualStore) {
+    csv += CsvLine({TargetName(copy.target), "VirtualStore copy", "", copy.path,
+                    OptionName(copy.value)});
+  }
+  return csv;
+}
+
+std::string QueryAsJson(PlatformOps& ops, const Inventory& inventory) {
+  // Long paths can make the line too long for the engines: VirtualStore
+  // copies go first (counted in virtualStoreNotListed), then the paths.
+  for (std::size_t copies = inventory.virtualStore.size();; --copies) {
+    std::string json = QueryJson(ops, inventory, copies, true);
+    if (json.size() <= kMaxJsonLength) return json + "\r\n";
+    if (copies == 0) break;
+  }
+  return QueryJson(ops, inventory, 0, false) + "\r\n";
+}
+
+std::string SetAsText(const Inventory& inventory, const SetSummary& summary) {
+  std::vector<Row> rows = {{"Target", "Status", "File", "Before", "Result"}};
+  for (ScanTarget target : kAllTargets) {
+    const TargetReport& report = ReportOf(inventory, target);
+    if (report.status != TargetStatus::Found) {
+      rows.push_back({TargetName(target), StatusName(report.status), "", "",
+                      "not applicable"});
+    }
+    for (const IniFileReport& file : inventory.files) {
+      if (file.target != target) continue;
+      rows.push_back({TargetName(target), StatusName(report.status), file.path,
+                      OptionName(file.value), OutcomeName(file.outcome)});
+    }
+  }
+  std::string text = AlignedTable(rows) + "\r\n";
+  text += std::string(summary.whatIf ? "Would change: " : "Changed: ") +
+          (summary.changed ? "yes" : "no") + "\r\n";
+  return text;
+}
+
+std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
+                      const SetSummary& summary) {
+  auto build = [&](bool withPaths) {
+    std::string json = "{\"command\":\"set\",\"value\":\"" +
+                       std::string(summary.value == kSkipOn ? "on" : "off") +
+                       "\",\"whatIf\":" + Bool(summary.whatIf) +
+                       ",\"changed\":" + Bool(summary.changed) +
+                       ",\"result\":\"" + summary.result +
+                       "\",\"exitCode\":" + std::to_string(summary.exitStatus) +
+                       ",\"targets\":";
+    json += TargetsJson(
+        ops, inventory, withPaths,
+        [](const TargetReport& report) {
+          return std::string(report.status == TargetStatus::Found
+                                 ? ""
+                                 : ",\"result\":\"not applicable\"");
+        },
+        [](const IniFileReport& file) {
+          return ",\"before\":\"" + std::string(OptionName(file.value)) +
+                 "\",\"result\":\"" + OutcomeName(file.outcome) + "\"";
+        });
+    return json + ",\"pathsOmitted\":" + Bool(!withPaths) + "}";
+  };
+  std::string json = build(true);
+  if (json.size() > kMaxJsonLength) json = build(false);
+  return json + "\r\n";
+}

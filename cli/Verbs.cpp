@@ -1,0 +1,212 @@
+#include "cli/Verbs.h"
+
+#include "app/AdminCheck.h"
+#include "app/InstanceGuard.h"
+#include "cli/ExitStatus.h"
+#include "cli/Inventory.h"
+#include "cli/Reports.h"
+#include "settings/SkipSetting.h"
+
+const char* const kUsage =
+    "Usage: vrpset COMMAND [VALUE] [SWITCHES]\r\n"
+    "\r\n"
+    "Switches the EnableVeloRidePass option of the installed scanner\r\n"
+    "software, as VRPSettingTool.exe does, for deployment tools.\r\n"
+    "\r\n"
+    "  vrpset query [/fo text|csv|json] [/nh]\r\n"
+    "      Each program's status and version, the option in each INI\r\n"
+    "      file, the combined state and per-user VirtualStore copies.\r\n"
+    "  vrpset test on|off\r\n"
+    "      Exit 0 when every INI file holds the value, 1 when not.\r\n"
+    "  vrpset detect on|off\r\n"
+    "      One line and exit 0 when every INI file holds the value;\r\n"
+    "      nothing and exit 0 when not.\r\n"
+    "  vrpset set on|off [/whatif] [/force] [/log:PATH] [/fo text|json]\r\n"
+    "      Writes the value (administrators only). /whatif writes\r\n"
+    "      nothing; /force writes while LumoraApp.exe runs; /log appends\r\n"
+    "      a line per run to PATH.\r\n"
+    "\r\n"
+    "Exit status: 0 success, 1 no match (test), 2 usage error, 3 no\r\n"
+    "program installed and new enough, 4 some INI file not written,\r\n"
+    "5 not an administrator, 1618 busy (another copy, or LumoraApp.exe\r\n"
+    "running).\r\n";
+
+namespace {
+
+constexpr const char* kNothingUsable =
+    "No scanner software is installed and new enough.\r\n";
+
+bool AllFilesHold(const Inventory& inventory, int value) {
+  const StoredOption wanted =
+      value == kSkipOn ? StoredOption::kOn : StoredOption::kOff;
+  for (const IniFileReport& file : inventory.files) {
+    // A missing file reads as off, as the dialog reads it.
+    const StoredOption held =
+        file.value == StoredOption::kNoFile ? StoredOption::kOff : file.value;
+    if (held != wanted) return false;
+  }
+  return true;
+}
+
+int RunQuery(PlatformOps& ops, const Command& command, ConsoleText* console) {
+  const Inventory inventory = TakeInventory(ops, true);
+  switch (command.format) {
+    case OutputFormat::kCsv:
+      console->out = QueryAsCsv(inventory, !command.noHeader);
+      break;
+    case OutputFormat::kJson:
+      console->out = QueryAsJson(ops, inventory);
+      break;
+    case OutputFormat::kText:
+      console->out = QueryAsText(inventory);
+      break;
+  }
+  return exit_status::kSuccess;
+}
+
+int RunTestOrDetect(PlatformOps& ops, const Command& command,
+                    ConsoleText* console) {
+  const Inventory inventory = TakeInventory(ops, false);
+  if (!AnyUsable(inventory)) {
+    console->err = kNothingUsable;
+    return exit_status::kNotApplicable;
+  }
+  const bool matches = AllFilesHold(inventory, command.value);
+  if (command.verb == Verb::kTest) {
+    return matches ? exit_status::kSuccess : exit_status::kNoMatch;
+  }
+  if (matches) {
+    console->out = std::string("EnableVeloRidePass is ") +
+                   (command.value == kSkipOn ? "on" : "off") + "\r\n";
+  }
+  return exit_status::kSuccess;
+}
+
+// The guards a writer holds, given back when it goes.
+class WriterGuards {
+ public:
+  explicit WriterGuards(PlatformOps& ops) : ops_(ops) {}
+  ~WriterGuards() {
+    ReleaseInstanceGuard(ops_, machine_);
+    ReleaseInstanceGuard(ops_, session_);
+  }
+  WriterGuards(const WriterGuards&) = delete;
+  WriterGuards& operator=(const WriterGuards&) = delete;
+  // False when another copy of either program holds either guard.
+  bool Acquire() {
+    return !AcquireInstanceGuard(ops_, &session_, kInstanceGuardName) &&
+           !AcquireMachineGuard(ops_, &machine_);
+  }
+
+ private:
+  PlatformOps& ops_;
+  OsHandle session_ = nullptr;
+  OsHandle machine_ = nullptr;
+};
+
+void AppendLog(PlatformOps& ops, const Command& command,
+               const std::string& words, const char* result, int status,
+               ConsoleText* console) {
+  if (command.logPath.empty()) return;
+  std::string time;
+  std::string computer;
+  std::string user;
+  ops.DescribeRun(&time, &computer, &user);
+  const std::string line = time + "\t" + computer + "\t" + user + "\t" + words +
+                           "\t" + result + "\t" + std::to_string(status);
+  if (!ops.AppendLine(command.logPath.c_str(), line)) {
+    console->err += "Cannot write the log file " + command.logPath + ".\r\n";
+  }
+}
+
+int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
+           ConsoleText* console) {
+  auto refuse = [&](const char* message, const char* result, int status) {
+    console->err += message;
+    AppendLog(ops, command, words, result, status, console);
+    return status;
+  };
+  if (!IsAdministrator(ops)) {
+    return refuse(
+        "You must be logged on with Administrative privilege to run this "
+        "program.\r\n",
+        "not administrator", exit_status::kNotAdministrator);
+  }
+  WriterGuards guards(ops);
+  if (!guards.Acquire()) {
+    return refuse("VRP setting tool is already executed.\r\n", "busy",
+                  exit_status::kBusy);
+  }
+  Inventory inventory = TakeInventory(ops, false);
+  SetSummary summary = {command.value, command.whatIf, false, "success",
+                        exit_status::kSuccess};
+  if (!AnyUsable(inventory)) {
+    summary.result = "not applicable";
+    summary.exitStatus = exit_status::kNotApplicable;
+    console->err += kNothingUsable;
+  } else {
+    // The capture application may write its INI file back when it exits.
+    const std::string& capture =
+        inventory.probes[static_cast<std::size_t>(ScanTarget::Capture)];
+    if (inventory.detection.m_bCaptureFound && !command.force &&
+        !command.whatIf && ops.IsProgramRunning(capture.c_str())) {
+      return refuse("LumoraApp.exe is running: close it, or use /force.\r\n",
+                    "busy", exit_status::kBusy);
+    }
+    const OptionWriteResult written = WriteOption(
+        ops, inventory.detection, command.value, kSkipSettingKey,
+        command.whatIf ? WriteMode::kWhatIf : WriteMode::kOnlyWhereDifferent);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < kIniFileCount; ++i) {
+      if (written.files[i] == FileWriteOutcome::kNotApplicable) continue;
+      IniFileReport& file = inventory.files[next++];
+      file.outcome = written.files[i];
+      summary.changed = summary.changed ||
+                        file.outcome == FileWriteOutcome::kChanged ||
+                        file.outcome == FileWriteOutcome::kWouldChange;
+    }
+    if (AnySet(written.failed)) {
+      summary.result = "partial";
+      summary.exitStatus = exit_status::kPartial;
+      console->err += "Some INI files could not be written.\r\n";
+    }
+  }
+  console->out = command.format == OutputFormat::kJson
+                     ? SetAsJson(ops, inventory, summary)
+                     : SetAsText(inventory, summary);
+  AppendLog(ops, command, words,
+            summary.exitStatus == exit_status::kSuccess
+                ? (summary.changed ? "changed" : "unchanged")
+                : summary.result,
+            summary.exitStatus, console);
+  return summary.exitStatus;
+}
+
+}  // namespace
+
+int RunConsoleCommand(PlatformOps& ops, const std::vector<std::string>& words,
+                      ConsoleText* console) {
+  Command command;
+  std::string error;
+  if (!ParseCommandLine(words, &command, &error)) {
+    console->err = error + "\r\n\r\n" + kUsage;
+    return exit_status::kUsage;
+  }
+  std::string commandLine;
+  for (const std::string& word : words) {
+    commandLine += (commandLine.empty() ? "" : " ") + word;
+  }
+  switch (command.verb) {
+    case Verb::kHelp:
+      console->out = kUsage;
+      return exit_status::kSuccess;
+    case Verb::kQuery:
+      return RunQuery(ops, command, console);
+    case Verb::kTest:
+    case Verb::kDetect:
+      return RunTestOrDetect(ops, command, console);
+    case Verb::kSet:
+      break;
+  }
+  return RunSet(ops, command, commandLine, console);
+}
