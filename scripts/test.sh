@@ -56,7 +56,7 @@ for preset in host host-asan fuzz win64 win32; do
   run_preset "$preset"
 done
 run_step clang-tidy scripts/tidy.sh
-run_step "reproducible build" tests/check_reproducible.sh VRPSettingTool
+run_step "reproducible build" tests/check_reproducible.sh VRPSettingTool vrpset
 run_step "i686 exe under emulation" scripts/test-i686.sh
 
 echo "tests: $total_passed passed, $total_failed failed"

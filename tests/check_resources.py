@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reads the resources back out of a built VRPSettingTool.exe (either
 machine) and checks them: the two dialog templates, the About string, the
-icon, the version resource and the application manifest.
+icon, the version resource and the application manifest. For vrpset.exe,
+its version resource and manifest.
 
 Usage: check_resources.py EXE"""
 import struct
@@ -166,9 +167,28 @@ def parse_version(blob):
     return fixed, strings, translations
 
 
+def check_console_program(resources):
+    """vrpset.exe: a version resource of its own, and a manifest that asks
+    for no elevation."""
+    _, strings, translations = parse_version(resources[(RT_VERSION, 1)])
+    check(strings.get("OriginalFilename") == "vrpset.exe" and
+          strings.get("FileVersion") == "1, 0, 0, 0",
+          "version resource of vrpset.exe 1, 0, 0, 0")
+    check(translations == [0x0409, 1200], "one translation: US English, Unicode")
+    manifest = resources[(RT_MANIFEST, 1)].decode("utf-8")
+    check('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>'
+          in manifest, "manifest asks for the invoker's rights, no prompt")
+    check(not any(rtype == RT_DIALOG for rtype, _ in resources),
+          "no dialogs in the console program")
+
+
 def main():
     with open(sys.argv[1], "rb") as f:
         resources = read_resources(f.read())
+    if sys.argv[1].lower().endswith("vrpset.exe"):
+        check_console_program(resources)
+        print(f"resources: {'FAILED' if failures else 'all as built'}")
+        return 1 if failures else 0
 
     check_dialog(
         parse_dialog(resources[(RT_DIALOG, 102)]), "IDD_MAIN",

@@ -197,3 +197,71 @@ void AppDriver::OpenFromSystemMenu(const AppWindow& window, WPARAM id) const {
 void AppDriver::ClickCheck(const AppWindow& dialog) const {
   SendWithTimeout(CheckBox(dialog), BM_CLICK, 0, 0);
 }
+
+namespace {
+
+std::string ReadAll(HANDLE pipe) {
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    text.append(buffer, read);
+  }
+  return text;
+}
+
+// A pipe whose write end a child inherits.
+struct Pipe {
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  Pipe() {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    if (!CreatePipe(&read, &write, &inherit, 1 << 20)) {
+      throw std::runtime_error("CreatePipe failed");
+    }
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  }
+  ~Pipe() {
+    CloseHandle(read);
+    if (write != nullptr) CloseHandle(write);
+  }
+  void CloseWriteEnd() {
+    CloseHandle(write);
+    write = nullptr;
+  }
+};
+
+}  // namespace
+
+ConsoleRun RunConsoleProgram(const std::string& program,
+                             const std::string& arguments) {
+  const std::string exe = ProgramDirectory() + "\\" + program;
+  std::string commandLine = "\"" + exe + "\" " + arguments;
+  Pipe out;
+  Pipe err;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out.write;
+  startup.hStdError = err.write;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot start " + exe);
+  }
+  out.CloseWriteEnd();
+  err.CloseWriteEnd();
+  // The pipes hold more than the program ever writes, so it never waits
+  // for them to be read.
+  const DWORD waited = WaitForSingleObject(process.hProcess, kTimeoutMs);
+  ConsoleRun run = {0, ReadAll(out.read), ReadAll(err.read)};
+  GetExitCodeProcess(process.hProcess, &run.status);
+  if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (waited != WAIT_OBJECT_0) {
+    throw std::runtime_error(program + " " + arguments + " did not end");
+  }
+  return run;
+}

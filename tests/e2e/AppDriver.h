@@ -65,3 +65,14 @@ class AppDriver {
   PROCESS_INFORMATION process_ = {};
   std::set<HWND> closing_;  // main dialogs the test has closed
 };
+
+// A run of a console program beside this test program to its end: what it
+// wrote to standard output and standard error, and its full exit status
+// (Wine hands only the low 8 bits to a Linux shell).
+struct ConsoleRun {
+  DWORD status;
+  std::string out;
+  std::string err;
+};
+ConsoleRun RunConsoleProgram(const std::string& program,
+                             const std::string& arguments);
