@@ -1,6 +1,7 @@
 // Lays out a simulated scanner installation in the Wine prefix (TWAIN 9.x
 // and ISIS 3.x installed with their INI files at 1, the capture application
-// absent) and runs VRPSettingTool.exe on it.
+// absent) and runs VRPSettingTool.exe on it, with "vrpset query" before and
+// after.
 //
 //   vrp_demo --interactive   the user answers the program's windows
 //   vrp_demo [--pictures DIR]
@@ -32,6 +33,17 @@ void PrintOptions(const char* when, const ScannerInstall& install) {
                 : value ? (value == 1 ? "EnableVeloRidePass=1"
                                       : "EnableVeloRidePass=0")
                         : "(no EnableVeloRidePass)");
+  }
+}
+
+// What the console companion tells of the same machine.
+void PrintQuery(const char* when) {
+  const ConsoleRun run = RunConsoleProgram("vrpset.exe", "query");
+  std::printf("vrpset query %s (exit status %lu):\n", when, run.status);
+  for (std::size_t line = 0; line < run.out.size();) {
+    const std::size_t end = run.out.find("\r\n", line);
+    std::printf("  %s\n", run.out.substr(line, end - line).c_str());
+    line = end == std::string::npos ? end : end + 2;
   }
 }
 
@@ -141,12 +153,14 @@ int main(int argc, char** argv) {
                 "%s, no Lumora.\n",
                 kTwain9.fileVersion, kIsis3.fileVersion);
     PrintOptions("before", install);
+    PrintQuery("before");
     if (interactive) {
       RunInteractive();
     } else {
       DriveRun(pictures);
     }
     PrintOptions("after", install);
+    PrintQuery("after");
   } catch (const std::exception& error) {
     std::printf("demo failed: %s\n", error.what());
     return 1;

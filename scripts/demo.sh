@@ -12,7 +12,7 @@ scripts/install-deps.sh demo
 . scripts/wine-env.sh
 
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j2 --target vrp_demo VRPSettingTool vrp_probes >/dev/null
+cmake --build --preset win64 -j2 --target vrp_demo VRPSettingTool vrpset vrp_probes >/dev/null
 
 export WINEPREFIX=$PWD/build/win64/wineprefix-display
 vrp_prepare_prefix "$WINEPREFIX" display

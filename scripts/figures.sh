@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Prints the figures of the built program: the size of both exes (as built
 # and stripped) with their import lists and SHA-256, and, under Wine, the
-# start-up time of the x86_64 exe against a bare exe that shows one message
-# box.
+# start-up time of the x86_64 exes against a bare exe that shows one message
+# box and a bare console exe that prints one line.
 # Usage: figures.sh [RUNS]   (runs per exe, 21 by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,14 +12,15 @@ runs=${1:-21}
 
 for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j2 --target VRPSettingTool vrp_bare_messagebox >/dev/null
+  cmake --build --preset "$preset" -j2 --target VRPSettingTool vrpset \
+    vrp_bare_messagebox vrp_bare_console >/dev/null
 done
 cmake --build --preset win64 -j2 --target vrp_startup_timer vrp_probes >/dev/null
 
 echo "== size"
 for machine in "win32 i686-w64-mingw32" "win64 x86_64-w64-mingw32"; do
   set -- $machine
-  for exe in VRPSettingTool vrp_bare_messagebox; do
+  for exe in VRPSettingTool vrp_bare_messagebox vrpset vrp_bare_console; do
     built=build/$1/bin/$exe.exe
     stripped=$(mktemp)
     "$2-strip" -o "$stripped" "$built"
@@ -29,14 +30,18 @@ for machine in "win32 i686-w64-mingw32" "win64 x86_64-w64-mingw32"; do
                m, e, b, s, s / 1024 }'
     rm -f "$stripped"
   done
-  printf '  %-6s imports: %s\n' "$1" \
-    "$("$2-objdump" -p "build/$1/bin/VRPSettingTool.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
+  for exe in VRPSettingTool vrpset; do
+    printf '  %-6s %s imports: %s\n' "$1" "$exe.exe" \
+      "$("$2-objdump" -p "build/$1/bin/$exe.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
+  done
 done
 
 # The builds are reproducible: the same commit gives these bytes anywhere.
 echo "== SHA-256"
 for machine in win32 win64; do
-  printf '  %-6s %s\n' "$machine" "$(sha256sum build/$machine/bin/VRPSettingTool.exe)"
+  for exe in VRPSettingTool vrpset; do
+    printf '  %-6s %s\n' "$machine" "$(sha256sum build/$machine/bin/$exe.exe)"
+  done
 done
 
 echo "== start-up under Wine"

@@ -4,7 +4,7 @@
 #    AddressSanitizer and UBSan; the libFuzzer targets for a bounded run;
 #    clang-tidy over the logic;
 #  - win64: the Windows unit, contract and end-to-end tests of the x86_64
-#    twin under Wine;
+#    twin under Wine, and a real Ansible run of vrpset.exe;
 #  - win32: the shipped i686 exe's header, import table and resources, two
 #    clean builds that must be identical, and the typical end-to-end
 #    scenario on it under qemu-user emulation.
@@ -55,6 +55,7 @@ run_step() {
 for preset in host host-asan fuzz win64 win32; do
   run_preset "$preset"
 done
+run_step "Ansible end to end" tests/ansible/run.sh
 run_step clang-tidy scripts/tidy.sh
 run_step "reproducible build" tests/check_reproducible.sh VRPSettingTool vrpset
 run_step "i686 exe under emulation" scripts/test-i686.sh

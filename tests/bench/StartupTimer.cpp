@@ -1,6 +1,8 @@
 // Measures how long a program takes from CreateProcess to its first visible
 // window, for VRPSettingTool.exe on the typical simulated installation and
-// for a bare exe that shows one message box at once, runs interleaved.
+// for a bare exe that shows one message box at once, runs interleaved; and
+// from CreateProcess to its end, for "vrpset query" on the same
+// installation and a bare console exe that prints one line.
 //
 //   vrp_startup_timer RUNS
 #include <windows.h>
@@ -64,6 +66,18 @@ double TimeToFirstWindow(const std::string& exe) {
   return elapsed;
 }
 
+// Milliseconds from CreateProcess to the end of a console program.
+double TimeToEnd(const std::string& program, const std::string& arguments) {
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  const ConsoleRun run = RunConsoleProgram(program, arguments);
+  QueryPerformanceCounter(&end);
+  if (run.status != 0) throw std::runtime_error(program + " failed");
+  return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const size_t middle = values.size() / 2;
@@ -79,6 +93,10 @@ int main(int argc, char** argv) {
     ScannerInstall install;
     install.InstallTwain(kTwain9);
     install.InstallIsis(kIsis3);
+    for (const std::string& ini :
+         {install.TwainIni(), install.IsisIniA(), install.IsisIniB()}) {
+      ScannerInstall::WriteFile(ini, "[Special]\r\nEnableVeloRidePass=1\r\n");
+    }
     const std::string dir = ProgramDirectory();
     const std::string tool = dir + "\\VRPSettingTool.exe";
     const std::string bare = dir + "\\vrp_bare_messagebox.exe";
@@ -96,6 +114,21 @@ int main(int argc, char** argv) {
     std::printf("  VRPSettingTool.exe (x86_64)  %8.1f ms\n", toolMedian);
     std::printf("  bare MessageBoxA exe         %8.1f ms\n", bareMedian);
     std::printf("  ratio                        %8.3f\n", toolMedian / bareMedian);
+
+    TimeToEnd("vrpset.exe", "query");  // warm both up once
+    TimeToEnd("vrp_bare_console.exe", "");
+    std::vector<double> queryTimes, consoleTimes;
+    for (int i = 0; i < runs; ++i) {
+      queryTimes.push_back(TimeToEnd("vrpset.exe", "query"));
+      consoleTimes.push_back(TimeToEnd("vrp_bare_console.exe", ""));
+    }
+    const double queryMedian = Median(queryTimes);
+    const double consoleMedian = Median(consoleTimes);
+    std::printf("start to end, median of %d runs each:\n", runs);
+    std::printf("  vrpset.exe query (x86_64)    %8.1f ms\n", queryMedian);
+    std::printf("  bare console exe             %8.1f ms\n", consoleMedian);
+    std::printf("  ratio                        %8.3f  (goal: at most 1.10)\n",
+                queryMedian / consoleMedian);
   } catch (const std::exception& error) {
     std::printf("timing failed: %s\n", error.what());
     return 1;

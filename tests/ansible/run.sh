@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# A real deployment engine end to end: Debian's ansible-core runs the
+# README's task on localhost against vrpset.exe under Wine, on a simulated
+# installation with the option off. Check mode reports a change and writes
+# nothing; the first run reports changed, the second ok; vrpset test on
+# then exits 0.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+. scripts/wine-env.sh
+bin=$PWD/build/win64/bin
+export WINEPREFIX=$PWD/build/wineprefix-ansible
+vrp_prepare_prefix "$WINEPREFIX"
+export LC_ALL=C.UTF-8 ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=false \
+  ANSIBLE_INVENTORY_UNPARSED_WARNING=false
+
+windows=$WINEPREFIX/drive_c/windows
+cleanup() { rm -rf "$windows/twain_32/Norvtw32" "$windows/Pixtran"; }
+trap cleanup EXIT
+cleanup
+mkdir -p "$windows/twain_32/Norvtw32" "$windows/Pixtran/Norvel RX-M7720B" \
+  "$windows/Pixtran/Norvel RX-M7710B"
+cp "$bin/probe_twain_9.dll" "$windows/twain_32/Norvtw32/NorvM7720.ds"
+cp "$bin/probe_isis_3.dll" "$windows/Pixtran/RXM7720.pxn"
+inis=("$windows/twain_32/Norvtw32/UnitPrefs.ini"
+      "$windows/Pixtran/Norvel RX-M7720B/UnitPrefs.ini"
+      "$windows/Pixtran/Norvel RX-M7710B/UnitPrefs.ini")
+for ini in "${inis[@]}"; do
+  printf '[Special]\r\nEnableVeloRidePass=0\r\n' >"$ini"
+done
+before=$(cat "${inis[@]}" | sha256sum)
+
+play() {  # play [--check]: prints the play's recap line for localhost
+  ansible-playbook -i localhost, "$@" \
+    -e "wine=$VRP_WINE" -e "vrpset=$bin/vrpset.exe" tests/ansible/set-on.yml |
+    tee /dev/stderr | sed -n 's/^localhost *: *//p'
+}
+expect() {  # expect WHAT RECAP PATTERN
+  if [[ "$2" =~ $3 ]]; then
+    echo "ok   $1: $2"
+  else
+    echo "FAIL $1: $2"
+    exit 1
+  fi
+}
+expect "check mode" "$(play --check)" 'ok=1 +changed=1 .*failed=0'
+[ "$(cat "${inis[@]}" | sha256sum)" = "$before" ] ||
+  { echo "FAIL check mode wrote a file"; exit 1; }
+expect "first run" "$(play)" 'ok=1 +changed=1 .*failed=0'
+expect "second run" "$(play)" 'ok=1 +changed=0 .*failed=0'
+if "$VRP_WINE" "$bin/vrpset.exe" test on; then
+  echo "ok   vrpset test on exits 0"
+else
+  echo "FAIL vrpset test on exits $?"
+  exit 1
+fi
