@@ -1,8 +1,5 @@
 #include "cli/Inventory.h"
 
-#include <cstring>
-
-#include "detect/BoundedString.h"
 #include "detect/Detectors.h"
 #include "detect/VersionCheck.h"
 
