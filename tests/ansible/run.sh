@@ -29,10 +29,12 @@ for ini in "${inis[@]}"; do
 done
 before=$(cat "${inis[@]}" | sha256sum)
 
-play() {  # play [--check]: prints the play's recap line for localhost
-  ansible-playbook -i localhost, "$@" \
-    -e "wine=$VRP_WINE" -e "vrpset=$bin/vrpset.exe" tests/ansible/set-on.yml |
-    tee /dev/stderr | sed -n 's/^localhost *: *//p'
+play() {  # play [--check]: shows the play, prints its recap for localhost
+  local output
+  output=$(ansible-playbook -i localhost, "$@" -e "wine=$VRP_WINE" \
+    -e "vrpset=$bin/vrpset.exe" tests/ansible/set-on.yml) || true
+  printf '%s\n' "$output" >&2
+  sed -n 's/^localhost *: *//p' <<<"$output"
 }
 expect() {  # expect WHAT RECAP PATTERN
   if [[ "$2" =~ $3 ]]; then
