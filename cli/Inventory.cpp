@@ -75,17 +75,7 @@ const char* CombinedState(const Inventory& inventory) {
   return on == static_cast<int>(inventory.files.size()) ? "on" : "mixed";
 }
 
-const char* TargetName(ScanTarget target) {
-  switch (target) {
-    case ScanTarget::Twain:
-      return "TWAIN";
-    case ScanTarget::Isis:
-      return "ISIS";
-    case ScanTarget::Capture:
-      break;
-  }
-  return "Lumora";
-}
+const char* TargetName(ScanTarget target) { return InfoOf(target).name; }
 
 const char* StatusName(TargetStatus status) {
   switch (status) {

@@ -5,10 +5,9 @@
 namespace {
 
 const TargetInfo kTargetInfo[kTargetCount] = {
-    {"    TWAIN\n", 9, 0, 
-     "\\twain_32\\Norvtw32\\NorvM7720.ds"},
-    {"    ISIS\n", 3, 0, "\\Pixtran\\RXM7720.pxn"},
-    {"    Lumora\n", 1, 1, "\\LumoraApp.exe"},
+    {"TWAIN", "    TWAIN\n", 9, 0, "\\twain_32\\Norvtw32\\NorvM7720.ds"},
+    {"ISIS", "    ISIS\n", 3, 0, "\\Pixtran\\RXM7720.pxn"},
+    {"Lumora", "    Lumora\n", 1, 1, "\\LumoraApp.exe"},
 };
 
 int DetectionResult::*FoundMember(ScanTarget target) {

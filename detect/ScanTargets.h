@@ -47,6 +47,7 @@ void CopyFoundFlags(const DetectionResult& result, TargetFlags& found);
 bool AnySet(const TargetFlags& flags);
 
 struct TargetInfo {
+  const char* name;         // its name in the console program's reports
   const char* displayLine;  // its line in every message
   int minMajor;             // oldest usable version
   int minMinor;
