@@ -4,7 +4,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/IconPlacement.h"
-#include "app/InstanceGuard.h"
+#include "guards/InstanceGuard.h"
 #include "app/StartupSequence.h"
 #include "framework/WinApp.h"
 #include "res/resource.h"
@@ -61,7 +61,7 @@ void CSettingToolDlg::OnOK() {
   UpdateData(TRUE);
   WriteSkipSetting(m_platform, m_state.detection, m_hWnd,
                    m_state.m_nSkipState, kSkipSettingKey);
-  ReleaseInstanceGuard(m_platform, m_state.m_hMachineGuard);
+  ReleaseInstanceGuard(m_platform, m_state.m_hWriterLock);
   ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
   CDialog::OnOK();
 }
@@ -69,7 +69,7 @@ void CSettingToolDlg::OnOK() {
 void CSettingToolDlg::OnCancel() {
   if (!m_bUserCanChoose) return;
   m_bUserCanChoose = false;
-  ReleaseInstanceGuard(m_platform, m_state.m_hMachineGuard);
+  ReleaseInstanceGuard(m_platform, m_state.m_hWriterLock);
   ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
   CDialog::OnCancel();
 }

@@ -7,8 +7,8 @@
 
 struct SettingToolState {
   OsHandle m_hGuard = nullptr;  // the instance-guard mutex
-  // The machine-wide one; null where the user may not create it.
-  OsHandle m_hMachineGuard = nullptr;
+  // The machine-wide writer lock; null when someone else squatted it.
+  OsHandle m_hWriterLock = nullptr;
   DetectionResult detection;    // found flags and INI paths
   int m_nSkipState = kSkipOff;  // exchanged with the check box
 };

@@ -1,7 +1,8 @@
 #include "app/StartupSequence.h"
 
-#include "app/AdminCheck.h"
-#include "app/InstanceGuard.h"
+#include "guards/AdminCheck.h"
+#include "guards/InstanceGuard.h"
+#include "guards/WriterLock.h"
 #include "detect/Detectors.h"
 #include "detect/StartupWarning.h"
 #include "settings/SkipSetting.h"
@@ -20,15 +21,20 @@ constexpr const char* kCloseScannerAppWarning =
 
 StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
                                   SettingToolState& state) {
-  if (AcquireInstanceGuard(ops, &state.m_hGuard, kInstanceGuardName) ||
-      AcquireMachineGuard(ops, &state.m_hMachineGuard)) {
+  if (AcquireInstanceGuard(ops, &state.m_hGuard, kInstanceGuardName)) {
     ops.ShowMessage(owner, kAlreadyRunning, "Error");
     return StartupOutcome::EndProcess;
   }
   // On a refusal here the guard's handle stays open; the system closes it
-  // when the process ends.
+  // when the process ends. The writer lock comes after this test, so that
+  // a standard user's copy left at this box blocks nobody else.
   if (!IsAdministrator(ops)) {
     ops.ShowMessage(owner, kNotAdministrator, "Error");
+    return StartupOutcome::EndProcess;
+  }
+  // A lock someone else squatted is no reason to refuse: carry on without.
+  if (AcquireWriterLock(ops, &state.m_hWriterLock) == WriterLock::kBusy) {
+    ops.ShowMessage(owner, kAlreadyRunning, "Error");
     return StartupOutcome::EndProcess;
   }
 

@@ -1,31 +1,96 @@
 #include "cli/Inventory.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <utility>
+
 #include "detect/Detectors.h"
 #include "detect/VersionCheck.h"
 
 namespace {
 
-// <profile>\AppData\Local\VirtualStore\<Windows folder without its drive>
-// <INI suffix>: where Windows redirects a write under the Windows folder by
-// a program it virtualizes.
-void FindVirtualStoreCopies(PlatformOps& ops, Inventory& inventory) {
+// The folders whose writes Windows redirects for a program it virtualizes
+// (a 32-bit program without a manifest, run without elevation): the
+// Windows folder, both Program Files folders and ProgramData, each
+// "X:\..." without a trailing backslash.
+std::vector<std::string> VirtualizedFolders(PlatformOps& ops) {
+  std::vector<std::string> folders;
+  char buffer[kPathBufferSize];
+  const unsigned length = ops.GetWindowsDir(buffer, sizeof buffer);
+  if (length > 0 && length < sizeof buffer) folders.push_back(buffer);
+  for (const char* variable : {"%ProgramFiles%", "%ProgramFiles(x86)%",
+                               "%ProgramW6432%", "%ProgramData%"}) {
+    const unsigned long needed =
+        ops.ExpandEnvironment(variable, buffer, sizeof buffer);
+    // An unknown variable stays as it is, '%' and all.
+    if (needed > 0 && needed <= sizeof buffer &&
+        std::strchr(buffer, '%') == nullptr) {
+      folders.push_back(buffer);
+    }
+  }
+  std::vector<std::string> usable;
+  for (std::string& folder : folders) {
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    if (folder.size() >= 3 && folder[1] == ':') usable.push_back(folder);
+  }
+  return usable;
+}
+
+bool StartsWithFolder(const std::string& path, const std::string& folder) {
+  if (path.size() <= folder.size() || path[folder.size()] != '\\') {
+    return false;
+  }
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(path[i])) !=
+        std::tolower(static_cast<unsigned char>(folder[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The INI files whose copies are looked for: those under the Windows folder
+// whether or not their target was found (a copy outlives its program), and
+// the capture application's where its folder is known.
+std::vector<std::pair<ScanTarget, std::string>> CandidateFiles(
+    PlatformOps& ops, const Inventory& inventory) {
+  std::vector<std::pair<ScanTarget, std::string>> candidates;
   char windowsDir[kPathBufferSize];
   const unsigned length = ops.GetWindowsDir(windowsDir, sizeof windowsDir);
-  if (length < 3 || length >= sizeof windowsDir || windowsDir[1] != ':') {
-    return;
+  for (const IniFileSlot& slot : kIniFiles) {
+    if (slot.target == ScanTarget::Capture) {
+      const char* path = inventory.detection.*slot.path;
+      if (*path != '\0') candidates.push_back({slot.target, path});
+    } else if (length > 0 && length < sizeof windowsDir) {
+      candidates.push_back({slot.target, windowsDir + std::string(slot.suffix)});
+    }
   }
+  return candidates;
+}
+
+// <profile>\AppData\Local\VirtualStore\<path without its drive>: where
+// Windows redirects such a program's write.
+void FindVirtualStoreCopies(PlatformOps& ops, Inventory& inventory) {
+  const std::vector<std::string> folders = VirtualizedFolders(ops);
   std::string profiles;
-  if (!ops.ListProfileDirs(&profiles)) return;
+  if (folders.empty() || !ops.ListProfileDirs(&profiles)) return;
+  const auto candidates = CandidateFiles(ops, inventory);
   for (const std::string& profile : SplitTerminatedList(profiles)) {
-    for (const IniFileSlot& slot : kIniFiles) {
-      if (slot.target == ScanTarget::Capture) continue;  // not under Windows
-      const std::string copy = profile + "\\AppData\\Local\\VirtualStore" +
-                               (windowsDir + 2) + slot.suffix;
+    for (const auto& [target, path] : candidates) {
+      const bool virtualized =
+          std::any_of(folders.begin(), folders.end(),
+                      [&](const std::string& folder) {
+                        return StartsWithFolder(path, folder);
+                      });
+      if (!virtualized) continue;
+      const std::string copy =
+          profile + "\\AppData\\Local\\VirtualStore" + path.substr(2);
       if (copy.size() >= kPathBufferSize || !ops.PathExists(copy.c_str())) {
         continue;
       }
       inventory.virtualStore.push_back(
-          {slot.target, copy,
+          {kIniFileCount, target, copy,
            ReadStoredOption(ops, copy.c_str(), kSkipSettingKey)});
     }
   }
@@ -53,11 +118,12 @@ Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore) {
       report.version = version;
     }
   }
-  for (const IniFileSlot& slot : kIniFiles) {
+  for (std::size_t i = 0; i < kIniFileCount; ++i) {
+    const IniFileSlot& slot = kIniFiles[i];
     if (!FoundFlag(inventory.detection, slot.target)) continue;
     const char* path = inventory.detection.*slot.path;
     inventory.files.push_back(
-        {slot.target, path, ReadStoredOption(ops, path, kSkipSettingKey)});
+        {i, slot.target, path, ReadStoredOption(ops, path, kSkipSettingKey)});
   }
   if (withVirtualStore) FindVirtualStoreCopies(ops, inventory);
   return inventory;

@@ -1,7 +1,7 @@
 // What the console program finds on the machine: each target's status and
 // version, the option in each INI file, and the per-user VirtualStore
 // copies that a program without a manifest, run without elevation, reads
-// instead of the real files under the Windows folder.
+// instead of the real files under a folder Windows virtualizes.
 #pragma once
 
 #include <string>
@@ -17,6 +17,7 @@ struct TargetReport {
 };
 
 struct IniFileReport {
+  std::size_t slot;  // index into kIniFiles; kIniFileCount for a copy
   ScanTarget target;
   std::string path;
   StoredOption value;
@@ -33,8 +34,9 @@ struct Inventory {
 };
 
 // Detects the targets (in the dialog's order) and reads the option from
-// each of their files; with `withVirtualStore`, also looks for per-user
-// copies of the files under the Windows folder.
+// each of their files; with `withVirtualStore`, also looks in every user
+// profile for VirtualStore copies of every INI file that lies under the
+// Windows folder, either Program Files folder or ProgramData.
 Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore);
 
 // Whether any target is Found.

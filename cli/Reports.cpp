@@ -50,11 +50,22 @@ std::string CsvLine(const Row& row) {
   return line + "\r\n";
 }
 
-// A JSON string of text in the ANSI code page: converted to UTF-8, quotes,
-// backslashes and control characters escaped.
-std::string JsonString(PlatformOps& ops, const std::string& ansi) {
+constexpr std::size_t kWhole = std::string::npos;
+
+// A JSON string of text in the ANSI code page: converted to UTF-8, cut to
+// at most `limit` bytes of whole characters, quotes, backslashes and
+// control characters escaped.
+std::string JsonString(PlatformOps& ops, const std::string& ansi,
+                       std::size_t limit = kWhole) {
   std::string utf8;
-  if (!ops.AnsiToUtf8(ansi, &utf8)) utf8 = "?";
+  if (!ops.AnsiToCodePage(ansi, code_page::kUtf8, &utf8)) utf8 = "?";
+  if (utf8.size() > limit) {
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) {
+      --cut;
+    }
+    utf8.resize(cut);
+  }
   std::string quoted = "\"";
   for (unsigned char c : utf8) {
     if (c == '"' || c == '\\') {
@@ -102,15 +113,18 @@ std::string TargetsJson(PlatformOps& ops, const Inventory& inventory,
   return json + "]";
 }
 
-// The query as JSON listing at most `copies` VirtualStore copies.
+// The query as JSON listing at most `copies` VirtualStore copies, and each
+// version cut to `versionLimit` bytes.
 std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
-                      std::size_t copies, bool withPaths) {
+                      std::size_t copies, bool withPaths,
+                      std::size_t versionLimit) {
   std::string json = "{\"command\":\"query\",\"state\":\"" +
                      std::string(CombinedState(inventory)) + "\",\"targets\":";
   json += TargetsJson(
       ops, inventory, withPaths,
       [&](const TargetReport& report) {
-        return ",\"version\":" + JsonString(ops, report.version);
+        return ",\"version\":" +
+               JsonString(ops, report.version, versionLimit);
       },
       [](const IniFileReport& file) {
         return ",\"value\":\"" + std::string(OptionName(file.value)) + "\"";
@@ -126,7 +140,8 @@ std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
   }
   json += "],\"virtualStoreNotListed\":" +
           std::to_string(inventory.virtualStore.size() - listed) +
-          ",\"pathsOmitted\":" + Bool(!withPaths) + "}";
+          ",\"pathsOmitted\":" + Bool(!withPaths) +
+          ",\"versionsShortened\":" + Bool(versionLimit != kWhole) + "}";
   return json;
 }
 
@@ -186,14 +201,21 @@ std::string QueryAsCsv(const Inventory& inventory, bool header) {
 }
 
 std::string QueryAsJson(PlatformOps& ops, const Inventory& inventory) {
-  // Long paths can make the line too long for the engines: VirtualStore
-  // copies go first (counted in virtualStoreNotListed), then the paths.
+  // Long paths and versions can make the line too long for the engines:
+  // VirtualStore copies go first (counted in virtualStoreNotListed), then
+  // the paths, then the versions are shortened. Without paths, versions of
+  // 32 bytes escaped sixfold still fit; without them, anything does.
   for (std::size_t copies = inventory.virtualStore.size();; --copies) {
-    std::string json = QueryJson(ops, inventory, copies, true);
+    std::string json = QueryJson(ops, inventory, copies, true, kWhole);
     if (json.size() <= kMaxJsonLength) return json + "\r\n";
     if (copies == 0) break;
   }
-  return QueryJson(ops, inventory, 0, false) + "\r\n";
+  std::string json;
+  for (std::size_t versionLimit : {kWhole, std::size_t{32}, std::size_t{0}}) {
+    json = QueryJson(ops, inventory, 0, false, versionLimit);
+    if (json.size() <= kMaxJsonLength) break;
+  }
+  return json + "\r\n";
 }
 
 std::string SetAsText(const Inventory& inventory, const SetSummary& summary) {
@@ -223,6 +245,8 @@ std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
                        std::string(summary.value == kSkipOn ? "on" : "off") +
                        "\",\"whatIf\":" + Bool(summary.whatIf) +
                        ",\"changed\":" + Bool(summary.changed) +
+                       ",\"writerLockSquatted\":" +
+                       Bool(summary.lockSquatted) +
                        ",\"result\":\"" + summary.result +
                        "\",\"exitCode\":" + std::to_string(summary.exitStatus) +
                        ",\"targets\":";

@@ -22,6 +22,7 @@ struct SetSummary {
   bool whatIf;
   bool changed;
   const char* result;  // "success", "partial", "not applicable"
+  bool lockSquatted;   // written without the writer lock
   int exitStatus;
 };
 std::string SetAsText(const Inventory& inventory, const SetSummary& summary);

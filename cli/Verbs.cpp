@@ -1,10 +1,15 @@
 #include "cli/Verbs.h"
 
-#include "app/AdminCheck.h"
-#include "app/InstanceGuard.h"
+#include <algorithm>
+
+#include "guards/AdminCheck.h"
+#include "guards/InstanceGuard.h"
 #include "cli/ExitStatus.h"
 #include "cli/Inventory.h"
 #include "cli/Reports.h"
+#include "guards/AdminCheck.h"
+#include "guards/InstanceGuard.h"
+#include "guards/WriterLock.h"
 #include "settings/SkipSetting.h"
 
 const char* const kUsage =
@@ -28,8 +33,8 @@ const char* const kUsage =
     "\r\n"
     "Exit status: 0 success, 1 no match (test), 2 usage error, 3 no\r\n"
     "program installed and new enough, 4 some INI file not written,\r\n"
-    "5 not an administrator, 1618 busy (another copy, or LumoraApp.exe\r\n"
-    "running).\r\n";
+    "5 not an administrator, 6 ended unexpectedly, 1618 busy (another\r\n"
+    "copy, or LumoraApp.exe running).\r\n";
 
 namespace {
 
@@ -37,15 +42,10 @@ constexpr const char* kNothingUsable =
     "No scanner software is installed and new enough.\r\n";
 
 bool AllFilesHold(const Inventory& inventory, int value) {
-  const StoredOption wanted =
-      value == kSkipOn ? StoredOption::kOn : StoredOption::kOff;
-  for (const IniFileReport& file : inventory.files) {
-    // A missing file reads as off, as the dialog reads it.
-    const StoredOption held =
-        file.value == StoredOption::kNoFile ? StoredOption::kOff : file.value;
-    if (held != wanted) return false;
-  }
-  return true;
+  return std::all_of(inventory.files.begin(), inventory.files.end(),
+                     [value](const IniFileReport& file) {
+                       return OptionHolds(file.value, value);
+                     });
 }
 
 int RunQuery(PlatformOps& ops, const Command& command, ConsoleText* console) {
@@ -82,26 +82,20 @@ int RunTestOrDetect(PlatformOps& ops, const Command& command,
   return exit_status::kSuccess;
 }
 
-// The guards a writer holds, given back when it goes.
-class WriterGuards {
+// The writer lock, given back when the run ends.
+class HeldWriterLock {
  public:
-  explicit WriterGuards(PlatformOps& ops) : ops_(ops) {}
-  ~WriterGuards() {
-    ReleaseInstanceGuard(ops_, machine_);
-    ReleaseInstanceGuard(ops_, session_);
-  }
-  WriterGuards(const WriterGuards&) = delete;
-  WriterGuards& operator=(const WriterGuards&) = delete;
-  // False when another copy of either program holds either guard.
-  bool Acquire() {
-    return !AcquireInstanceGuard(ops_, &session_, kInstanceGuardName) &&
-           !AcquireMachineGuard(ops_, &machine_);
-  }
+  explicit HeldWriterLock(PlatformOps& ops)
+      : ops_(ops), outcome_(AcquireWriterLock(ops, &handle_)) {}
+  ~HeldWriterLock() { ReleaseInstanceGuard(ops_, handle_); }
+  HeldWriterLock(const HeldWriterLock&) = delete;
+  HeldWriterLock& operator=(const HeldWriterLock&) = delete;
+  WriterLock outcome() const { return outcome_; }
 
  private:
   PlatformOps& ops_;
-  OsHandle session_ = nullptr;
-  OsHandle machine_ = nullptr;
+  OsHandle handle_ = nullptr;
+  WriterLock outcome_;
 };
 
 void AppendLog(PlatformOps& ops, const Command& command,
@@ -126,19 +120,28 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
     AppendLog(ops, command, words, result, status, console);
     return status;
   };
-  if (!IsAdministrator(ops)) {
+  // Only a token in which Administrators counts can write: an
+  // administrator's unelevated token would be refused file by file.
+  if (!IsEffectiveAdministrator(ops)) {
     return refuse(
         "You must be logged on with Administrative privilege to run this "
-        "program.\r\n",
+        "program: run vrpset elevated (Run as administrator) or as "
+        "SYSTEM.\r\n",
         "not administrator", exit_status::kNotAdministrator);
   }
-  WriterGuards guards(ops);
-  if (!guards.Acquire()) {
+  const HeldWriterLock lock(ops);
+  if (lock.outcome() == WriterLock::kBusy) {
     return refuse("VRP setting tool is already executed.\r\n", "busy",
                   exit_status::kBusy);
   }
+  const bool squatted = lock.outcome() == WriterLock::kSquatted;
+  if (squatted) {
+    console->err += std::string("The lock ") + kWriterLockName +
+                    " was made by another user: writing without it.\r\n";
+  }
   Inventory inventory = TakeInventory(ops, false);
-  SetSummary summary = {command.value, command.whatIf, false, "success",
+  SetSummary summary = {command.value,          command.whatIf, false,
+                        "success",              squatted,
                         exit_status::kSuccess};
   if (!AnyUsable(inventory)) {
     summary.result = "not applicable";
@@ -156,11 +159,8 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
     const OptionWriteResult written = WriteOption(
         ops, inventory.detection, command.value, kSkipSettingKey,
         command.whatIf ? WriteMode::kWhatIf : WriteMode::kOnlyWhereDifferent);
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < kIniFileCount; ++i) {
-      if (written.files[i] == FileWriteOutcome::kNotApplicable) continue;
-      IniFileReport& file = inventory.files[next++];
-      file.outcome = written.files[i];
+    for (IniFileReport& file : inventory.files) {
+      file.outcome = written.files[file.slot];
       summary.changed = summary.changed ||
                         file.outcome == FileWriteOutcome::kChanged ||
                         file.outcome == FileWriteOutcome::kWouldChange;
@@ -174,11 +174,16 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
   console->out = command.format == OutputFormat::kJson
                      ? SetAsJson(ops, inventory, summary)
                      : SetAsText(inventory, summary);
-  AppendLog(ops, command, words,
-            summary.exitStatus == exit_status::kSuccess
-                ? (summary.changed ? "changed" : "unchanged")
-                : summary.result,
-            summary.exitStatus, console);
+  std::string logged = summary.result;
+  if (summary.exitStatus == exit_status::kSuccess) {
+    if (!summary.changed) {
+      logged = "unchanged";
+    } else {
+      logged = summary.whatIf ? "would change" : "changed";
+    }
+  }
+  if (squatted) logged += ", lock squatted";
+  AppendLog(ops, command, words, logged.c_str(), summary.exitStatus, console);
   return summary.exitStatus;
 }
 
@@ -196,6 +201,7 @@ int RunConsoleCommand(PlatformOps& ops, const std::vector<std::string>& words,
   for (const std::string& word : words) {
     commandLine += (commandLine.empty() ? "" : " ") + word;
   }
+  console->outIsUtf8 = command.format == OutputFormat::kJson;
   switch (command.verb) {
     case Verb::kHelp:
       console->out = kUsage;

@@ -9,9 +9,11 @@
 
 // What a run prints: results to standard output, errors (and nothing else)
 // to standard error.
+// Text in the ANSI code page, but JSON, which is UTF-8.
 struct ConsoleText {
   std::string out;
   std::string err;
+  bool outIsUtf8 = false;  // JSON
 };
 
 // Parses the words after the program's name, runs the command and returns

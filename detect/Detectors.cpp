@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "detect/BoundedString.h"
+#include "platform/BoundedString.h"
 #include "detect/VersionCheck.h"
 
 namespace {

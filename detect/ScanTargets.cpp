@@ -1,6 +1,6 @@
 #include "detect/ScanTargets.h"
 
-#include "detect/BoundedString.h"
+#include "platform/BoundedString.h"
 
 namespace {
 

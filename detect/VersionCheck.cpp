@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "detect/BoundedString.h"
+#include "platform/BoundedString.h"
 
 namespace {
 

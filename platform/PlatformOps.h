@@ -22,6 +22,8 @@ constexpr std::size_t kPathBufferSize = 260;
 namespace os_error {
 constexpr unsigned long kSuccess = 0;
 constexpr unsigned long kFileNotFound = 2;
+constexpr unsigned long kAccessDenied = 5;
+constexpr unsigned long kInvalidHandle = 6;
 constexpr unsigned long kInsufficientBuffer = 122;
 constexpr unsigned long kMoreData = 234;
 constexpr unsigned long kAlreadyExists = 183;
@@ -45,6 +47,16 @@ struct TokenGroupList {
   std::uint32_t groupCount;
   TokenGroupEntry groups[1];
 };
+
+// Code pages the logic names: CP_ACP (the ANSI code page, in which the
+// program's text is) and CP_UTF8.
+namespace code_page {
+constexpr unsigned kAnsi = 0;
+constexpr unsigned kUtf8 = 65001;
+}  // namespace code_page
+
+// The console program's two output streams.
+enum class StdStream { kOut, kErr };
 
 // The entries of a list in which each is followed by a terminator, as the
 // section, profile and name lists below are handed out.
@@ -130,9 +142,10 @@ class PlatformOps {
   // DeleteFileA: non-zero on success.
   virtual int RemoveFile(const char* path) = 0;
 
-  // Whether a process runs whose program is the file at exePath (compared
-  // without regard to case). A process whose path cannot be asked for
-  // counts when its file name matches: the answer errs towards "running".
+  // Whether a process runs whose program is the file at exePath: the same
+  // file, however either path is spelled. A process of that file name
+  // whose image cannot be asked for or opened counts: the answer errs
+  // towards "running".
   virtual int IsProgramRunning(const char* exePath) = 0;
   // The profile folder of every user profile on the machine (from the
   // registry's ProfileList, variables expanded), each followed by a
@@ -146,17 +159,38 @@ class PlatformOps {
   virtual void DescribeRun(std::string* utcTime, std::string* computer,
                            std::string* user) = 0;
 
-  // Text in the ANSI code page (paths, version strings) as UTF-8; 0 when
-  // it cannot be converted.
-  virtual int AnsiToUtf8(const std::string& ansi, std::string* utf8) = 0;
+  // Text in the ANSI code page (paths, version strings) converted to
+  // `codePage` (through UTF-16); 0 when it cannot be converted.
+  virtual int AnsiToCodePage(const std::string& ansi, unsigned codePage,
+                             std::string* converted) = 0;
+
+  // Whether the stream is a console (GetConsoleMode succeeds on it), and
+  // not a pipe or a file.
+  virtual int IsConsole(StdStream stream) = 0;
+  // GetConsoleOutputCP: the console's code page (the OEM one unless
+  // changed), 0 when the process has no console.
+  virtual unsigned ConsoleOutputCodePage() = 0;
+  // ANSI text shown on a console as UTF-16 (WriteConsoleW), so that no
+  // code page stands between it and the screen. Non-zero on success.
+  virtual int WriteConsoleAnsi(StdStream stream, const std::string& ansi) = 0;
+  // The bytes as they are (WriteFile). Non-zero on success.
+  virtual int WriteStream(StdStream stream, const std::string& bytes) = 0;
 
   // CreateMutexA(no attributes, not owned, name), then GetLastError into
   // *lastError. Null on failure; kAlreadyExists when the name was held.
   virtual OsHandle CreateNamedMutex(const char* name,
                                     unsigned long* lastError) = 0;
-  // Whether a mutex of that name exists: OpenMutexA(SYNCHRONIZE) succeeds,
-  // or is refused (a name this user may not open still exists).
-  virtual int NamedMutexExists(const char* name) = 0;
+  // CreateMutexA, not owned, with a security descriptor of its own: owner
+  // BUILTIN\Administrators, full access for SYSTEM and Administrators and
+  // none for anyone else. *lastError as for CreateNamedMutex; kAccessDenied
+  // when a mutex of that name exists that this caller may not open,
+  // kInvalidHandle when the name is held by an object of another type.
+  virtual OsHandle CreateAdminOnlyMutex(const char* name,
+                                        unsigned long* lastError) = 0;
+  // Whether the object's owner is BUILTIN\Administrators or LocalSystem:
+  // only an administrator or SYSTEM can have made it so. 0 when the owner
+  // cannot be read.
+  virtual int IsOwnedByAdministrators(OsHandle object) = 0;
   virtual void CloseOsHandle(OsHandle handle) = 0;
 
   // OpenProcessToken(current process, TOKEN_QUERY): non-zero on success.

@@ -1,6 +1,6 @@
 #include "platform/SystemLibrary.h"
 
-#include "detect/BoundedString.h"
+#include "platform/BoundedString.h"
 
 void RestrictDllSearchToSystemFolder() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);

@@ -3,6 +3,8 @@
 #include <io.h>
 #include <windows.h>
 // After windows.h:
+#include <aclapi.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstddef>
@@ -108,6 +110,52 @@ bool VersionResourceLiesInFile(const char* path) {
   }
   FreeLibrary(file);
   return inside;
+}
+
+// A file as the file system knows it, whatever path names it.
+struct FileIdentity {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && indexHigh == other.indexHigh &&
+           indexLow == other.indexLow;
+  }
+};
+
+// Opens the file for its attributes only, sharing everything, so that a
+// running program's image can be asked too.
+bool IdentifyFile(const char* path, FileIdentity* identity) {
+  const FileHandle file = {CreateFileA(
+      path, FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  BY_HANDLE_FILE_INFORMATION information;
+  if (file.handle == INVALID_HANDLE_VALUE ||
+      !GetFileInformationByHandle(file.handle, &information)) {
+    return false;
+  }
+  *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+               information.nFileIndexLow};
+  return true;
+}
+
+// Text in the ANSI code page as UTF-16.
+bool AnsiToWide(const std::string& ansi, std::wstring* wide) {
+  wide->clear();
+  if (ansi.empty()) return true;
+  const int length = static_cast<int>(ansi.size());
+  const int wideLength =
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+  if (wideLength <= 0) return false;
+  wide->assign(static_cast<std::size_t>(wideLength), L'\0');
+  return MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, &(*wide)[0],
+                             wideLength) == wideLength;
+}
+
+HANDLE StreamHandle(StdStream stream) {
+  return GetStdHandle(stream == StdStream::kOut ? STD_OUTPUT_HANDLE
+                                                : STD_ERROR_HANDLE);
 }
 
 }  // namespace
@@ -252,6 +300,11 @@ int Win32PlatformOps::RemoveFile(const char* path) {
 }
 
 int Win32PlatformOps::IsProgramRunning(const char* exePath) {
+  // The same file, however its path is spelled (a doubled or trailing
+  // separator from the registry, another case, an 8.3 name, '/'): compared
+  // by volume and file index, not by text.
+  FileIdentity program;
+  if (!IdentifyFile(exePath, &program)) return 1;
   const char* slash = std::strrchr(exePath, '\\');
   const char* fileName = slash != nullptr ? slash + 1 : exePath;
   const FileHandle snapshot = {CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
@@ -268,7 +321,10 @@ int Win32PlatformOps::IsProgramRunning(const char* exePath) {
     DWORD length = MAX_PATH;
     const BOOL named = QueryFullProcessImageNameA(process, 0, image, &length);
     CloseHandle(process);
-    if (!named || lstrcmpiA(image, exePath) == 0) return 1;
+    FileIdentity running;
+    if (!named || !IdentifyFile(image, &running) || running == program) {
+      return 1;
+    }
   }
   return 0;
 }
@@ -336,21 +392,62 @@ void Win32PlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
   *user = GetUserNameA(name, &length) ? name : "?";
 }
 
-int Win32PlatformOps::AnsiToUtf8(const std::string& ansi, std::string* utf8) {
-  utf8->clear();
+int Win32PlatformOps::AnsiToCodePage(const std::string& ansi,
+                                     unsigned codePage,
+                                     std::string* converted) {
+  converted->clear();
   if (ansi.empty()) return 1;
-  const int length = static_cast<int>(ansi.size());
-  const int wideLength =
-      MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
-  if (wideLength <= 0) return 0;
-  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, &wide[0], wideLength);
-  const int utf8Length = WideCharToMultiByte(
-      CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  if (utf8Length <= 0) return 0;
-  utf8->assign(static_cast<std::size_t>(utf8Length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &(*utf8)[0],
-                      utf8Length, nullptr, nullptr);
+  std::wstring wide;
+  if (!AnsiToWide(ansi, &wide)) return 0;
+  const int wideLength = static_cast<int>(wide.size());
+  const int length = WideCharToMultiByte(codePage, 0, wide.data(), wideLength,
+                                         nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return 0;
+  converted->assign(static_cast<std::size_t>(length), '\0');
+  return WideCharToMultiByte(codePage, 0, wide.data(), wideLength,
+                             &(*converted)[0], length, nullptr,
+                             nullptr) == length
+             ? 1
+             : 0;
+}
+
+int Win32PlatformOps::IsConsole(StdStream stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(StreamHandle(stream), &mode) ? 1 : 0;
+}
+
+unsigned Win32PlatformOps::ConsoleOutputCodePage() {
+  return GetConsoleOutputCP();
+}
+
+int Win32PlatformOps::WriteConsoleAnsi(StdStream stream,
+                                       const std::string& ansi) {
+  std::wstring wide;
+  if (!AnsiToWide(ansi, &wide)) return 0;
+  DWORD written = 0;
+  for (std::size_t done = 0; done < wide.size(); done += written) {
+    if (!WriteConsoleW(StreamHandle(stream), wide.data() + done,
+                       static_cast<DWORD>(wide.size() - done), &written,
+                       nullptr) ||
+        written == 0) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int Win32PlatformOps::WriteStream(StdStream stream, const std::string& bytes) {
+  const HANDLE handle = StreamHandle(stream);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return 0;
+  DWORD written = 0;
+  for (std::size_t done = 0; done < bytes.size(); done += written) {
+    if (!WriteFile(handle, bytes.data() + done,
+                   static_cast<DWORD>(bytes.size() - done), &written,
+                   nullptr) ||
+        written == 0) {
+      return 0;
+    }
+  }
   return 1;
 }
 
@@ -361,13 +458,37 @@ OsHandle Win32PlatformOps::CreateNamedMutex(const char* name,
   return mutex;
 }
 
-int Win32PlatformOps::NamedMutexExists(const char* name) {
-  const HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
-  if (mutex != nullptr) {
-    CloseHandle(mutex);
-    return 1;
+OsHandle Win32PlatformOps::CreateAdminOnlyMutex(const char* name,
+                                                unsigned long* lastError) {
+  // O:BA owner Administrators; D:P a protected DACL that gives SYSTEM and
+  // Administrators full access and nobody else any.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, &descriptor,
+          nullptr)) {
+    *lastError = GetLastError();
+    return nullptr;
   }
-  return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : 1;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+  const HANDLE mutex = CreateMutexA(&attributes, FALSE, name);
+  *lastError = GetLastError();
+  LocalFree(descriptor);
+  return mutex;
+}
+
+int Win32PlatformOps::IsOwnedByAdministrators(OsHandle object) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION,
+                      &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS) {
+    return 0;
+  }
+  const bool administrators =
+      owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                           IsWellKnownSid(owner, WinLocalSystemSid));
+  LocalFree(descriptor);
+  return administrators ? 1 : 0;
 }
 
 void Win32PlatformOps::CloseOsHandle(OsHandle handle) { CloseHandle(handle); }

@@ -32,10 +32,17 @@ class Win32PlatformOps final : public PlatformOps {
   int AppendLine(const char* path, const std::string& line) override;
   void DescribeRun(std::string* utcTime, std::string* computer,
                    std::string* user) override;
-  int AnsiToUtf8(const std::string& ansi, std::string* utf8) override;
+  int AnsiToCodePage(const std::string& ansi, unsigned codePage,
+                     std::string* converted) override;
+  int IsConsole(StdStream stream) override;
+  unsigned ConsoleOutputCodePage() override;
+  int WriteConsoleAnsi(StdStream stream, const std::string& ansi) override;
+  int WriteStream(StdStream stream, const std::string& bytes) override;
   OsHandle CreateNamedMutex(const char* name,
                             unsigned long* lastError) override;
-  int NamedMutexExists(const char* name) override;
+  OsHandle CreateAdminOnlyMutex(const char* name,
+                                unsigned long* lastError) override;
+  int IsOwnedByAdministrators(OsHandle object) override;
   void CloseOsHandle(OsHandle handle) override;
   int OpenProcessTokenForQuery(OsHandle* token) override;
   int GetTokenGroups(OsHandle token, void* buffer, unsigned long size,

@@ -1,36 +1,20 @@
 #include "settings/SkipSetting.h"
 
-#include <new>
-#include <string>
-
 #include "settings/VerifiedIniWrite.h"
 
 namespace {
 
 const char* ValueText(int state) { return state == kSkipOn ? "1" : "0"; }
 
-// Whether the file's stored value is exactly the text to be written. Any
-// doubt (no such key, a read that fails, no memory) says no, so the file is
-// written and checked.
-bool HoldsExactly(PlatformOps& ops, const char* path, const char* key,
-                  const char* value) {
-  try {
-    std::string stored;
-    return ReadIniValueText(ops, path, kSkipSettingSection, key, &stored) &&
-           stored == value;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
 FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
-                              const char* key, const char* value,
-                              WriteMode mode) {
-  if (mode != WriteMode::kEveryFile && HoldsExactly(ops, path, key, value)) {
+                              const char* key, int state, WriteMode mode) {
+  if (mode != WriteMode::kEveryFile &&
+      IsOptionOn(ops, path, key) == (state == kSkipOn)) {
     return FileWriteOutcome::kAlreadySet;
   }
   if (mode == WriteMode::kWhatIf) return FileWriteOutcome::kWouldChange;
-  switch (WriteIniValueVerified(ops, path, kSkipSettingSection, key, value)) {
+  switch (WriteIniValueVerified(ops, path, kSkipSettingSection, key,
+                                ValueText(state))) {
     case IniWriteResult::kWritten:
       return FileWriteOutcome::kChanged;
     case IniWriteResult::kUndone:
@@ -48,12 +32,18 @@ bool IsFailure(FileWriteOutcome outcome) {
 
 }  // namespace
 
+bool IsOptionOn(PlatformOps& ops, const char* path, const char* key) {
+  return ops.ReadIniInt(kSkipSettingSection, key, path) == 1;
+}
+
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
                               const char* key) {
-  if (!ops.PathExists(path)) return StoredOption::kNoFile;
-  return ops.ReadIniInt(kSkipSettingSection, key, path) == 1
-             ? StoredOption::kOn
-             : StoredOption::kOff;
+  if (IsOptionOn(ops, path, key)) return StoredOption::kOn;
+  return ops.PathExists(path) ? StoredOption::kOff : StoredOption::kNoFile;
+}
+
+bool OptionHolds(StoredOption stored, int state) {
+  return (stored == StoredOption::kOn) == (state == kSkipOn);
 }
 
 void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
@@ -62,7 +52,7 @@ void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
   int off = 0;
   for (const IniFileSlot& slot : kIniFiles) {
     if (!FoundFlag(detection, slot.target)) continue;
-    if (ops.ReadIniInt(kSkipSettingSection, key, detection.*slot.path) == 1) {
+    if (IsOptionOn(ops, detection.*slot.path, key)) {
       ++on;
     } else {
       ++off;
@@ -77,7 +67,6 @@ void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
 
 OptionWriteResult WriteOption(PlatformOps& ops, DetectionResult& detection,
                               int state, const char* key, WriteMode mode) {
-  const char* value = ValueText(state);
   // Found flags as they were before writing: a target whose first ISIS file
   // failed still has its second file written.
   TargetFlags toWrite = {};
@@ -87,7 +76,7 @@ OptionWriteResult WriteOption(PlatformOps& ops, DetectionResult& detection,
     const IniFileSlot& slot = kIniFiles[i];
     result.files[i] = FileWriteOutcome::kNotApplicable;
     if (!FlagOf(toWrite, slot.target)) continue;
-    result.files[i] = WriteOneFile(ops, detection.*slot.path, key, value, mode);
+    result.files[i] = WriteOneFile(ops, detection.*slot.path, key, state, mode);
     if (IsFailure(result.files[i])) {
       FlagOf(result.failed, slot.target) = 1;
       FoundFlag(detection, slot.target) = 0;

@@ -14,11 +14,21 @@ enum SkipState { kSkipOff = 0, kSkipOn = 1, kSkipMixed = 2 };
 constexpr const char* kSkipSettingKey = "EnableVeloRidePass";
 constexpr const char* kSkipSettingSection = "Special";
 
-// The option in one file as the program reads it: on only when the value is
-// the integer 1; anything else, a missing key or section, is off.
+// The one reading rule, for the dialog's check box and every command of the
+// console program: the option is on only when the profile API reads the
+// value as the integer 1. Anything else, a missing key, section or file, is
+// off.
+bool IsOptionOn(PlatformOps& ops, const char* path, const char* key);
+
+// The option in one file as the reports tell it: on or off by that rule,
+// and whether the file is there at all.
 enum class StoredOption { kNoFile, kOff, kOn };
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
                               const char* key);
+
+// Whether a file read as `stored` already holds `state` (On or Off): a
+// missing file holds Off.
+bool OptionHolds(StoredOption stored, int state);
 
 // Reads `key` from every INI file of every Found target (a Found ISIS target
 // has two) and sets *state: Off when none reads as the integer 1, On when
@@ -30,7 +40,7 @@ void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
 enum class FileWriteOutcome {
   kNotApplicable,     // its target is not Found: left alone
   kChanged,           // written: it now holds the value
-  kAlreadySet,        // it held exactly the value already: not written
+  kAlreadySet,        // it already read as the value: not written
   kWouldChange,       // a what-if run: it would be written
   kFailed,            // not written, and left as it was
   kFailedNotRestored  // not written, and could not be put back either
@@ -38,7 +48,8 @@ enum class FileWriteOutcome {
 
 enum class WriteMode {
   kEveryFile,           // the dialog: every file is written
-  kOnlyWhereDifferent,  // files that hold exactly the value are left alone
+  kOnlyWhereDifferent,  // files that already read as the value are left
+                        // alone: a missing file is never made to hold Off
   kWhatIf,              // nothing is written; says what would be
 };
 

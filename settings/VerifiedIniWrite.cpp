@@ -168,17 +168,3 @@ IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
     return IniWriteResult::kNotRestored;
   }
 }
-
-bool ReadIniValueText(PlatformOps& ops, const char* path, const char* section,
-                      const char* key, std::string* value) {
-  std::string lines;
-  if (!ops.ReadIniSection(section, path, &lines)) return false;
-  for (const std::string& line : SplitTerminatedList(lines)) {
-    const auto equals = line.find('=');
-    if (equals != std::string::npos && SameName(KeyOf(line), key)) {
-      *value = Trimmed(line.substr(equals + 1));
-      return true;
-    }
-  }
-  return false;
-}

@@ -23,9 +23,3 @@ enum class IniWriteResult {
 IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* section, const char* key,
                                      const char* value);
-
-// The value text of section/key as the profile API reads it from disk,
-// trimmed; false when the file, the section or the key is missing or the
-// file cannot be read.
-bool ReadIniValueText(PlatformOps& ops, const char* path, const char* section,
-                      const char* key, std::string* value);

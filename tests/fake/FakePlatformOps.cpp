@@ -48,7 +48,7 @@ const char* FakePlatformOps::NameOf(Op op) {
       "EqualSids",           "AllocateZeroed", "ExpandEnvironment",
       "ReadIniSectionNames", "ReadIniSection", "ReadFileBytes",
       "WriteFileBytes",      "RemoveFile",     "IsProgramRunning",
-      "ListProfileDirs",     "AppendLine",
+      "ListProfileDirs",     "AppendLine",     "CreateAdminOnlyMutex",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -109,8 +109,27 @@ std::optional<std::string> FakePlatformOps::IniText(
   return it->second;
 }
 
+void FakePlatformOps::HoldMutexElsewhere(const std::string& name,
+                                         const HeldObject& held) {
+  NamedObject& object = objects_[ObjectName(name)];
+  object.made = held;
+  ++object.holders;
+}
+
 void FakePlatformOps::HoldMutexElsewhere(const std::string& name) {
-  ++mutexHolders_[Lower(name)];
+  HoldMutexElsewhere(name, HeldObject());
+}
+
+// Microsoft's "Kernel object namespaces": Global\ names the global
+// namespace, Local\ or no prefix the session's own; in session 0, where
+// services run, the session's namespace is the global one.
+std::string FakePlatformOps::ObjectName(const std::string& name) const {
+  std::string lower = Lower(name);
+  if (lower.rfind("global\\", 0) == 0) return lower;
+  if (lower.rfind("local\\", 0) == 0) lower = lower.substr(6);
+  return (sessionId == 0 ? std::string("global")
+                         : "session" + std::to_string(sessionId)) +
+         "\\" + lower;
 }
 
 void FakePlatformOps::FailCall(Op op, int index) {
@@ -410,41 +429,101 @@ void FakePlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
   *user = "admin";
 }
 
-// The fake's ANSI code page is Latin-1: every byte is the code point of
-// the same number.
-int FakePlatformOps::AnsiToUtf8(const std::string& ansi, std::string* utf8) {
-  utf8->clear();
+// The fake's ANSI code page is Latin-1: every byte is the code point of the
+// same number. Besides UTF-8 it converts to the OEM code page 850, where
+// the accented letters the tests use lie elsewhere and a character it
+// lacks becomes '?'.
+int FakePlatformOps::AnsiToCodePage(const std::string& ansi,
+                                    unsigned codePage,
+                                    std::string* converted) {
+  constexpr unsigned kOem850 = 850;
+  converted->clear();
   for (unsigned char c : ansi) {
     if (c < 0x80) {
-      *utf8 += static_cast<char>(c);
+      *converted += static_cast<char>(c);
+    } else if (codePage == code_page::kUtf8) {
+      *converted += static_cast<char>(0xC0 | (c >> 6));
+      *converted += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (codePage == kOem850) {
+      const std::map<unsigned char, char> oem = {
+          {0xE9, '\x82'}, {0xE8, '\x8A'}, {0xFC, '\x81'}, {0xE4, '\x84'}};
+      const auto it = oem.find(c);
+      *converted += it != oem.end() ? it->second : '?';
     } else {
-      *utf8 += static_cast<char>(0xC0 | (c >> 6));
-      *utf8 += static_cast<char>(0x80 | (c & 0x3F));
+      return 0;
     }
   }
   return 1;
 }
 
-OsHandle FakePlatformOps::CreateNamedMutex(const char* name,
-                                           unsigned long* lastError) {
-  constexpr unsigned long kAccessDenied = 5;
-  const bool denied = !deniedMutexPrefix.empty() &&
-                      Lower(name).rfind(Lower(deniedMutexPrefix), 0) == 0;
-  if (ShouldFail(Op::CreateNamedMutex) || denied) {
-    *lastError = kAccessDenied;
-    return nullptr;
+int FakePlatformOps::IsConsole(StdStream) { return streamsAreConsoles; }
+
+unsigned FakePlatformOps::ConsoleOutputCodePage() {
+  return consoleOutputCodePage;
+}
+
+int FakePlatformOps::WriteConsoleAnsi(StdStream stream,
+                                      const std::string& ansi) {
+  if (!streamsAreConsoles) return 0;
+  consoleText[static_cast<int>(stream)] += ansi;
+  return 1;
+}
+
+int FakePlatformOps::WriteStream(StdStream stream, const std::string& bytes) {
+  streamBytes[static_cast<int>(stream)] += bytes;
+  return 1;
+}
+
+OsHandle FakePlatformOps::CreateMutexOwnedBy(const char* name,
+                                             const std::string& ownerSid,
+                                             unsigned long* lastError) {
+  const std::string objectName = ObjectName(name);
+  auto existing = objects_.find(objectName);
+  if (existing != objects_.end() && existing->second.holders > 0) {
+    if (!existing->second.made.isMutex) {
+      *lastError = os_error::kInvalidHandle;
+      return nullptr;
+    }
+    if (!existing->second.made.callerMayOpen) {
+      *lastError = os_error::kAccessDenied;
+      return nullptr;
+    }
+    *lastError = os_error::kAlreadyExists;
+  } else {
+    objects_[objectName] = {{ownerSid, true, true}, 0};
+    *lastError = os_error::kSuccess;
   }
-  int& holders = mutexHolders_[Lower(name)];
-  *lastError = holders > 0 ? os_error::kAlreadyExists : os_error::kSuccess;
-  ++holders;
+  ++objects_[objectName].holders;
   OsHandle handle = NewHandle();
-  openHandles_[handle] = Lower(name);
+  openHandles_[handle] = objectName;
   return handle;
 }
 
-int FakePlatformOps::NamedMutexExists(const char* name) {
-  auto it = mutexHolders_.find(Lower(name));
-  return it != mutexHolders_.end() && it->second > 0 ? 1 : 0;
+OsHandle FakePlatformOps::CreateNamedMutex(const char* name,
+                                           unsigned long* lastError) {
+  if (ShouldFail(Op::CreateNamedMutex)) {
+    *lastError = os_error::kAccessDenied;
+    return nullptr;
+  }
+  // An administrator's default owner is the Administrators group.
+  return CreateMutexOwnedBy(name, kAdministratorsSid, lastError);
+}
+
+OsHandle FakePlatformOps::CreateAdminOnlyMutex(const char* name,
+                                               unsigned long* lastError) {
+  constexpr unsigned long kNoSystemResources = 1450;
+  if (ShouldFail(Op::CreateAdminOnlyMutex)) {
+    *lastError = kNoSystemResources;
+    return nullptr;
+  }
+  return CreateMutexOwnedBy(name, kAdministratorsSid, lastError);
+}
+
+int FakePlatformOps::IsOwnedByAdministrators(OsHandle object) {
+  auto handle = openHandles_.find(object);
+  if (handle == openHandles_.end()) return 0;
+  const std::string& owner = objects_[handle->second].made.ownerSid;
+  return owner == kAdministratorsSid || owner == kSystemSid ? 1 : 0;
 }
 
 void FakePlatformOps::CloseOsHandle(OsHandle handle) {
@@ -453,7 +532,7 @@ void FakePlatformOps::CloseOsHandle(OsHandle handle) {
     ++badReleases;
     return;
   }
-  if (!it->second.empty()) --mutexHolders_[it->second];
+  if (!it->second.empty()) --objects_[it->second].holders;
   openHandles_.erase(it);
 }
 

@@ -41,8 +41,9 @@ class FakePlatformOps final : public PlatformOps {
     IsProgramRunning,
     ListProfileDirs,
     AppendLine,
+    CreateAdminOnlyMutex,
   };
-  static constexpr int kOpCount = static_cast<int>(Op::AppendLine) + 1;
+  static constexpr int kOpCount = static_cast<int>(Op::CreateAdminOnlyMutex) + 1;
   static const char* NameOf(Op op);
 
   // One value of a version resource as VerQueryValueA hands it out.
@@ -109,11 +110,29 @@ class FakePlatformOps final : public PlatformOps {
   void SetIniText(const std::string& path, const std::string& text);
   // The text of an INI file, or nullopt when it does not exist.
   std::optional<std::string> IniText(const std::string& path) const;
-  // Another process holds the named mutex.
+  // The session this process runs in. Services, and so every deployment
+  // engine, run in session 0.
+  unsigned long sessionId = 1;
+  static constexpr const char* kSystemSid = "S-1-5-18";
+  static constexpr const char* kUserSid = "S-1-5-21-1-2-3-1001";
+  // A named object that another process made and holds.
+  struct HeldObject {
+    std::string ownerSid = kAdministratorsSid;
+    bool callerMayOpen = true;  // false: its DACL shuts this caller out
+    bool isMutex = true;        // false: an event or the like of that name
+  };
+  // Another process of this session holds the named object ("Global\..."
+  // for one of another session).
+  void HoldMutexElsewhere(const std::string& name, const HeldObject& held);
   void HoldMutexElsewhere(const std::string& name);
-  // Creating mutexes whose name starts with this prefix is refused as
-  // access denied (a user without the right to create machine-wide names).
-  std::string deniedMutexPrefix;
+  // What this process writes to its standard streams: the streams are
+  // consoles or not, and the console's output code page (0: no console).
+  bool streamsAreConsoles = false;
+  unsigned consoleOutputCodePage = 0;
+  // The bytes written to each stream (StdStream order), and the text shown
+  // on each console, as ANSI.
+  std::string streamBytes[2];
+  std::string consoleText[2];
 
   // Ways in which WriteIniString can report success and still not do what
   // it was asked, as Wine's does on a full disk.
@@ -173,10 +192,17 @@ class FakePlatformOps final : public PlatformOps {
   int AppendLine(const char* path, const std::string& line) override;
   void DescribeRun(std::string* utcTime, std::string* computer,
                    std::string* user) override;
-  int AnsiToUtf8(const std::string& ansi, std::string* utf8) override;
+  int AnsiToCodePage(const std::string& ansi, unsigned codePage,
+                     std::string* converted) override;
+  int IsConsole(StdStream stream) override;
+  unsigned ConsoleOutputCodePage() override;
+  int WriteConsoleAnsi(StdStream stream, const std::string& ansi) override;
+  int WriteStream(StdStream stream, const std::string& bytes) override;
   OsHandle CreateNamedMutex(const char* name,
                             unsigned long* lastError) override;
-  int NamedMutexExists(const char* name) override;
+  OsHandle CreateAdminOnlyMutex(const char* name,
+                                unsigned long* lastError) override;
+  int IsOwnedByAdministrators(OsHandle object) override;
   void CloseOsHandle(OsHandle handle) override;
   int OpenProcessTokenForQuery(OsHandle* token) override;
   int GetTokenGroups(OsHandle token, void* buffer, unsigned long size,
@@ -199,6 +225,10 @@ class FakePlatformOps final : public PlatformOps {
   // The Windows directory always exists.
   bool DirectoryExists(const std::string& lowerPath) const;
   std::string SerializeVersionResource(const std::string& path) const;
+  // A kernel object's name in the namespace it lands in.
+  std::string ObjectName(const std::string& name) const;
+  OsHandle CreateMutexOwnedBy(const char* name, const std::string& ownerSid,
+                              unsigned long* lastError);
 
   int calls_[kOpCount] = {};
   std::map<int, std::set<int>> failures_;  // op -> call indexes (or -1)
@@ -210,8 +240,12 @@ class FakePlatformOps final : public PlatformOps {
   std::vector<std::shared_ptr<char[]>> handedOut_;
   std::map<std::string, std::string> iniFiles_;
   std::map<std::string, RegistryValue> registry_;  // lower-case "key\\name"
-  std::map<std::string, int> mutexHolders_;  // lower-case name -> holders
-  std::map<OsHandle, std::string> openHandles_;  // handle -> mutex or ""
+  struct NamedObject {
+    HeldObject made;
+    int holders = 0;
+  };
+  std::map<std::string, NamedObject> objects_;   // by ObjectName
+  std::map<OsHandle, std::string> openHandles_;  // handle -> object or ""
   std::set<OsSid> liveSids_;
   std::set<void*> liveBlocks_;
   std::uintptr_t nextHandle_ = 0x100;

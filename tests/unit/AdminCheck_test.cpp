@@ -1,4 +1,4 @@
-#include "app/AdminCheck.h"
+#include "guards/AdminCheck.h"
 
 #include <gtest/gtest.h>
 

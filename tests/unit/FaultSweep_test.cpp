@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/InstanceGuard.h"
+#include "guards/InstanceGuard.h"
 #include "app/StartupSequence.h"
 #include "settings/SkipSetting.h"
 #include "tests/fake/FakePlatformOps.h"
@@ -58,7 +58,7 @@ RunResult RunProgram(FakePlatformOps& ops, Ending ending) {
     WriteSkipSetting(ops, run.state.detection, nullptr, kSkipOff,
                      kSkipSettingKey);
   }
-  ReleaseInstanceGuard(ops, run.state.m_hMachineGuard);
+  ReleaseInstanceGuard(ops, run.state.m_hWriterLock);
   ReleaseInstanceGuard(ops, run.state.m_hGuard);
   return run;
 }

@@ -1,4 +1,5 @@
-#include "app/InstanceGuard.h"
+#include "guards/InstanceGuard.h"
+#include "guards/WriterLock.h"
 
 #include <gtest/gtest.h>
 
@@ -38,29 +39,61 @@ TEST(InstanceGuard, AnotherCopyOrAFailureRefusesAndHoldsNothing) {
   }
 }
 
-// A user who may not create machine-wide names carries on unless another
-// copy made the name; anyone else is refused while another copy holds it.
-TEST(InstanceGuard, MachineGuardIsSkippedOnlyWhereItCannotBeCreated) {
+// The writer lock in session 1 and in session 0 (where deployment engines
+// run and the session namespace is the global one): held by another copy
+// it refuses; squatted by someone else it is done without; the session
+// guard never counts as it.
+TEST(WriterLockTest, HoldsInEverySessionAndCannotBeSquatted) {
+  using Held = FakePlatformOps::HeldObject;
+  const Held byAdministrators;
+  const Held bySystem{FakePlatformOps::kSystemSid, true, true};
+  const Held deniesUs{FakePlatformOps::kUserSid, false, true};
+  const Held byUser{FakePlatformOps::kUserSid, true, true};
+  const Held notAMutex{FakePlatformOps::kUserSid, true, false};
   const struct {
     const char* name;
-    bool heldElsewhere;
-    bool denied;
-    int refused;
-    bool holds;
-  } cases[] = {
-      {"free", false, false, 0, true},
-      {"held by another session", true, false, 1, false},
-      {"no right to create it, none exists", false, true, 0, false},
-      {"no right to open the one that exists", true, true, 1, false},
+    unsigned long session;
+    const char* heldName;  // nullptr: nothing held
+    Held held;
+    bool creationFails;
+    WriterLock outcome;
+  } rows[] = {
+      {"free", 1, nullptr, {}, false, WriterLock::kHeld},
+      {"session 0, the dialog's guard held", 0, kInstanceGuardName, {},
+       false, WriterLock::kHeld},
+      {"session 0, free", 0, nullptr, {}, false, WriterLock::kHeld},
+      {"another copy", 1, kWriterLockName, byAdministrators, false,
+       WriterLock::kBusy},
+      {"another copy as SYSTEM, in session 0", 0, kWriterLockName, bySystem,
+       false, WriterLock::kBusy},
+      {"squatted, denying us", 1, kWriterLockName, deniesUs, false,
+       WriterLock::kSquatted},
+      {"squatted, owned by a user", 0, kWriterLockName, byUser, false,
+       WriterLock::kSquatted},
+      {"squatted by another kind of object", 1, kWriterLockName, notAMutex,
+       false, WriterLock::kSquatted},
+      {"cannot be created", 1, nullptr, {}, true, WriterLock::kBusy},
   };
-  for (const auto& c : cases) {
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
     FakePlatformOps ops;
-    if (c.heldElsewhere) ops.HoldMutexElsewhere(kMachineGuardName);
-    if (c.denied) ops.deniedMutexPrefix = "Global\\";
+    ops.sessionId = row.session;
+    if (row.heldName != nullptr) ops.HoldMutexElsewhere(row.heldName, row.held);
+    if (row.creationFails) {
+      ops.FailCall(FakePlatformOps::Op::CreateAdminOnlyMutex);
+    }
+    OsHandle lock = nullptr;
+    EXPECT_EQ(row.outcome, AcquireWriterLock(ops, &lock));
+    const bool holds = row.outcome == WriterLock::kHeld;
+    EXPECT_EQ(holds, lock != nullptr);
+    EXPECT_EQ(holds ? 1 : 0, ops.OpenHandleCount());
+    // The dialog takes both: in session 0 too they are two objects.
     OsHandle guard = nullptr;
-    EXPECT_EQ(c.refused, AcquireMachineGuard(ops, &guard)) << c.name;
-    EXPECT_EQ(c.holds, guard != nullptr) << c.name;
-    EXPECT_EQ(c.holds ? 1 : 0, ops.OpenHandleCount()) << c.name;
+    EXPECT_EQ(row.heldName == kInstanceGuardName ? 1 : 0,
+              AcquireInstanceGuard(ops, &guard, kInstanceGuardName));
+    ReleaseInstanceGuard(ops, guard);
+    ReleaseInstanceGuard(ops, lock);
+    EXPECT_EQ(0, ops.badReleases);
   }
 }
 

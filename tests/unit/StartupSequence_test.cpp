@@ -58,20 +58,43 @@ void ExpectRefusedBeforeDetection(const FakePlatformOps& ops,
   }
 }
 
-// Another copy in this session, or anywhere on the machine (a dialog in
-// another session, the console program run by a deployment engine).
-TEST_F(StartupSequenceTest, SecondCopyIsRefusedBeforeTheAdministratorTest) {
-  for (const char* held : {"VRP_SETTING_TOOL", "Global\\VRP_SETTING_TOOL"}) {
-    SCOPED_TRACE(held);
+// Another copy in this session is refused before the administrator test;
+// another writer anywhere on the machine (a dialog in another session, the
+// console program run by a deployment engine) after it, so that a standard
+// user's copy waiting at its refusal holds no machine-wide lock.
+TEST_F(StartupSequenceTest, SecondCopyIsRefusedAroundTheAdministratorTest) {
+  const struct {
+    const char* held;
+    bool administrator;
+    int tokenOpens;
+    bool sessionGuardOpen;
+  } rows[] = {
+      {"VRP_SETTING_TOOL", false, 0, false},
+      {"Global\\VRP_SETTING_TOOL_WRITER", true, 1, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.held);
     ops = FakePlatformOps();
     InstallAll();
-    ops.HoldMutexElsewhere(held);
-    ops.tokenGroups.clear();  // would be refused as a non-administrator too
+    ops.HoldMutexElsewhere(row.held);
+    if (!row.administrator) ops.tokenGroups.clear();
     EXPECT_EQ(StartupOutcome::EndProcess, Run());
     ExpectRefusedBeforeDetection(ops, "VRP setting tool is already executed.");
-    EXPECT_EQ(0, ops.CallCount(FakePlatformOps::Op::OpenProcessToken));
-    EXPECT_FALSE(ops.IsOpenHandle(state.m_hMachineGuard));
+    EXPECT_EQ(row.tokenOpens,
+              ops.CallCount(FakePlatformOps::Op::OpenProcessToken));
+    EXPECT_EQ(row.sessionGuardOpen, ops.IsOpenHandle(state.m_hGuard));
+    EXPECT_FALSE(ops.IsOpenHandle(state.m_hWriterLock));
   }
+}
+
+// A writer lock squatted by a standard user is done without, silently.
+TEST_F(StartupSequenceTest, SquattedWriterLockDoesNotStopTheDialog) {
+  InstallAll();
+  ops.HoldMutexElsewhere("Global\\VRP_SETTING_TOOL_WRITER",
+                         {FakePlatformOps::kUserSid, false, true});
+  EXPECT_EQ(StartupOutcome::ShowDialog, Run());
+  EXPECT_EQ(std::vector<std::string>{"Warning"}, Captions());
+  EXPECT_EQ(nullptr, state.m_hWriterLock);
 }
 
 TEST_F(StartupSequenceTest, NonAdministratorIsRefusedBeforeDetection) {
@@ -82,15 +105,17 @@ TEST_F(StartupSequenceTest, NonAdministratorIsRefusedBeforeDetection) {
       ops,
       "You must be logged on with Administrative privilege to run this "
       "program.");
-  // The guard is left to the system to close when the process ends.
+  // The guard is left to the system to close when the process ends; the
+  // writer lock was never taken.
   EXPECT_TRUE(ops.IsOpenHandle(state.m_hGuard));
+  EXPECT_EQ(nullptr, state.m_hWriterLock);
 }
 
 TEST_F(StartupSequenceTest, ShownDialogHoldsTheGuard) {
   InstallAll();
   EXPECT_EQ(StartupOutcome::ShowDialog, Run());
   EXPECT_TRUE(ops.IsOpenHandle(state.m_hGuard));
-  EXPECT_TRUE(ops.IsOpenHandle(state.m_hMachineGuard));
+  EXPECT_TRUE(ops.IsOpenHandle(state.m_hWriterLock));
   EXPECT_EQ(2, ops.OpenHandleCount()) << "only the guards stay open";
 }
 

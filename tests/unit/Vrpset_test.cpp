@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "cli/ConsoleOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/Verbs.h"
 #include "settings/SkipSetting.h"
@@ -131,6 +133,8 @@ TEST(VrpsetCommandLine, UsageErrorsExitTwoWithTheUsageOnStandardError) {
       {"set", "on", "/log:"},
       {"set", "on", "/force:yes"},
       {"set", "on", "/"},
+      {"set", "on", "/whatif", "-WhatIf"},
+      {"query", "/fo:json", "/fo:text"},
   };
   for (const Words& words : rows) {
     SCOPED_TRACE(Joined(words));
@@ -176,6 +180,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
     bool printsOut;
     bool printsErr;
     std::string twainAfter;  // "" for unchanged
+    std::function<void(FakePlatformOps&, const ConsoleText&)> check = {};
   } rows[] = {
       {"test matches",
        [](auto& ops) { Install(ops, kOn, kOn); },
@@ -239,17 +244,19 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
       {"set while the dialog runs",
        [](auto& ops) {
          Install(ops, kOff, kOff);
-         ops.HoldMutexElsewhere("VRP_SETTING_TOOL");
+         ops.HoldMutexElsewhere("Global\\VRP_SETTING_TOOL_WRITER");
        },
        {"set", "on"},
        exit_status::kBusy,
        false,
        true,
        ""},
-      {"set while another session writes",
+      {"set as SYSTEM in session 0 while another engine writes",
        [](auto& ops) {
          Install(ops, kOff, kOff);
-         ops.HoldMutexElsewhere("Global\\VRP_SETTING_TOOL");
+         ops.sessionId = 0;
+         ops.HoldMutexElsewhere("VRP_SETTING_TOOL_WRITER",
+                                {FakePlatformOps::kSystemSid, true, true});
        },
        {"set", "on"},
        exit_status::kBusy,
@@ -286,6 +293,138 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        true,
        true,
        kOn},
+      {"set by an administrator not elevated",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.tokenGroups = {{"S-1-1-0", 7},
+                            {FakePlatformOps::kAdministratorsSid, 0x10}};
+       },
+       {"set", "on"},
+       exit_status::kNotAdministrator,
+       false,
+       true,
+       "",
+       [](auto&, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos, console.err.find("elevated"));
+       }},
+      {"set with the writer lock squatted by a user",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.HoldMutexElsewhere("Global\\VRP_SETTING_TOOL_WRITER",
+                                {FakePlatformOps::kUserSid, false, true});
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       true,
+       kOn,
+       [](auto&, const ConsoleText& console) {
+         const auto json = nlohmann::json::parse(console.out);
+         EXPECT_TRUE(json.at("writerLockSquatted").get<bool>());
+       }},
+      {"set /whatif while LumoraApp.exe runs",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.runningPrograms.insert(kCaptureExe);
+       },
+       {"set", "on", "/whatif", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         const auto json = nlohmann::json::parse(console.out);
+         EXPECT_TRUE(json.at("changed").get<bool>());
+         EXPECT_FALSE(json.at("writerLockSquatted").get<bool>());
+       }},
+      {"test off: Lumora's INI file missing reads as off",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.RemoveFile(kCaptureIni);
+       },
+       {"test", "off"},
+       exit_status::kSuccess,
+       false,
+       false,
+       ""},
+      {"test off: a value of 2 reads as off",
+       [](auto& ops) {
+         Install(ops, "[Special]\r\nEnableVeloRidePass=2\r\n", kOff);
+       },
+       {"test", "off"},
+       exit_status::kSuccess,
+       false,
+       false,
+       ""},
+      {"set off with a model folder missing creates nothing",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", "3.0");
+         ops.SetIniText(kIsisIniA, kOff);
+       },
+       {"set", "off", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_EQ(std::nullopt, ops.IniText(kIsisIniB));
+         EXPECT_FALSE(nlohmann::json::parse(console.out).at("changed"));
+         ConsoleText test;
+         EXPECT_EQ(exit_status::kSuccess,
+                   RunConsoleCommand(ops, {"test", "off"}, &test));
+       }},
+      {"set on with a model folder missing: that file failed",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", "3.0");
+         ops.SetIniText(kIsisIniA, kOff);
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOn,
+       [](auto&, const ConsoleText& console) {
+         const auto isis =
+             nlohmann::json::parse(console.out).at("targets").at(1);
+         EXPECT_EQ("changed", isis.at("files").at(0).at("result"));
+         EXPECT_EQ("failed", isis.at("files").at(1).at("result"));
+       }},
+      {"query /fo csv: a version with commas is one field",
+       [](auto& ops) { Install(ops, kOn, kOn); },
+       {"query", "/fo", "csv", "/nh"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         EXPECT_EQ(0u, console.out.find("TWAIN,found,\"9, 0, 2, 1\","));
+       }},
+      {"query: a VirtualStore copy under Program Files (x86)",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         const std::string lumora = "C:\\Program Files (x86)\\Lumora";
+         ops.environment["PROGRAMFILES(X86)"] = "C:\\Program Files (x86)";
+         ops.SetInstallDir(lumora);
+         ops.AddFileWithVersion(lumora + "\\LumoraApp.exe", "1.1");
+         ops.SetIniText(lumora + "\\UnitPrefs.ini", kOff);
+         ops.SetIniText("C:\\Users\\admin\\AppData\\Local\\VirtualStore"
+                        "\\Program Files (x86)\\Lumora\\UnitPrefs.ini",
+                        kOn);
+       },
+       {"query", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         const auto copies =
+             nlohmann::json::parse(console.out).at("virtualStore");
+         ASSERT_EQ(1u, copies.size());
+         EXPECT_EQ("Lumora", copies.at(0).at("target"));
+         EXPECT_EQ("on", copies.at(0).at("value"));
+       }},
       {"set with nothing usable",
        [](auto&) {},
        {"set", "on", "/fo", "json"},
@@ -312,6 +451,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
           << "a refused run writes nothing";
     }
     EXPECT_EQ(0, ops.OpenHandleCount()) << "guards and token given back";
+    if (row.check) row.check(ops, console);
   }
 }
 
@@ -321,6 +461,10 @@ TEST(VrpsetCommands, SetIsSafeToRepeatAndLogsEachRun) {
   Install(ops, kOff, "");
   ops.AddDirectory("C:\\logs");
   const Words set = {"set", "on", "/fo", "json", "/log:C:\\logs\\vrp.log"};
+  Words whatIf = set;
+  whatIf.push_back("/whatif");
+  ConsoleText wouldChange;
+  ASSERT_EQ(exit_status::kSuccess, RunConsoleCommand(ops, whatIf, &wouldChange));
   for (bool changed : {true, false}) {
     ConsoleText console;
     ASSERT_EQ(exit_status::kSuccess, RunConsoleCommand(ops, set, &console));
@@ -334,6 +478,8 @@ TEST(VrpsetCommands, SetIsSafeToRepeatAndLogsEachRun) {
     EXPECT_EQ("not applicable", json.at("targets").at(1).at("result"));
   }
   EXPECT_EQ(
+      "2026-12-08T19:04:24Z\tSCANPC01\tadmin\tset on /fo json "
+      "/log:C:\\logs\\vrp.log /whatif\twould change\t0\r\n"
       "2026-12-08T19:04:24Z\tSCANPC01\tadmin\tset on /fo json "
       "/log:C:\\logs\\vrp.log\tchanged\t0\r\n"
       "2026-12-08T19:04:24Z\tSCANPC01\tadmin\tset on /fo json "
@@ -374,6 +520,136 @@ TEST(VrpsetCommands, JsonFitsOneLineOfWhatTheEnginesKeep) {
                          json.at("virtualStoreNotListed").get<std::size_t>());
       EXPECT_GT(json.at("virtualStoreNotListed").get<int>(), 0);
     }
+  }
+}
+
+// The longest line a command gives that still keeps everything (`keeps`),
+// over installations that grow one character at a time (`arrange`): the
+// bound is inclusive, so it is exactly the bound.
+std::size_t LongestLineKeepingAll(
+    const Words& words, const std::function<void(FakePlatformOps&, int)>& arrange,
+    const std::function<bool(const nlohmann::json&)>& keeps) {
+  std::size_t longest = 0;
+  for (int grow = 0; grow < 80; ++grow) {
+    FakePlatformOps ops;
+    arrange(ops, grow);
+    ConsoleText console;
+    RunConsoleCommand(ops, words, &console);
+    const std::string line = console.out.substr(0, console.out.size() - 2);
+    EXPECT_LE(line.size(), 2048u);
+    if (keeps(nlohmann::json::parse(line))) {
+      longest = std::max(longest, line.size());
+    }
+  }
+  return longest;
+}
+
+// Windows folder and install folder of alternating separators and
+// accented letters: each path's JSON is twice its length.
+void InstallLongPaths(FakePlatformOps& ops, int grow) {
+  std::string windows = "C:";
+  while (windows.size() < 185) windows += "\\\xE9";
+  ops.windowsDir = windows;
+  ops.AddFileWithVersion(windows + "\\twain_32\\Norvtw32\\NorvM7720.ds", "9.0");
+  ops.AddFileWithVersion(windows + "\\Pixtran\\RXM7720.pxn", "3.0");
+  std::string lumora = "C:";
+  while (lumora.size() < 150) lumora += "\\\xE9";
+  lumora += std::string(static_cast<std::size_t>(grow), 'x');
+  ops.SetInstallDir(lumora);
+  ops.AddFileWithVersion(lumora + "\\LumoraApp.exe", "1.1");
+}
+
+TEST(VrpsetCommands, JsonBoundIsInclusive) {
+  EXPECT_EQ(2048u,
+            LongestLineKeepingAll({"set", "on", "/fo", "json"},
+                                  &InstallLongPaths,
+                                  [](const nlohmann::json& json) {
+                                    return !json.at("pathsOmitted").get<bool>();
+                                  }));
+  EXPECT_EQ(2048u,
+            LongestLineKeepingAll(
+                {"query", "/fo", "json"},
+                [](FakePlatformOps& ops, int grow) {
+                  ops.windowsDir = "C:\\" + std::string(120, 'W');
+                  ops.AddFileWithVersion(
+                      ops.windowsDir + "\\twain_32\\Norvtw32\\NorvM7720.ds",
+                      "9.0");
+                  ops.profileDirs.clear();
+                  for (int i = 0; i < 5; ++i) {
+                    const std::string profile =
+                        "C:\\Users\\" + std::string(i == 0 ? 40 : 66, 'u') +
+                        std::to_string(i) +
+                        std::string(i == 0 ? static_cast<std::size_t>(grow)
+                                           : 0,
+                                    'x');
+                    ops.profileDirs.push_back(profile);
+                    ops.SetIniText(profile + "\\AppData\\Local\\VirtualStore" +
+                                       ops.windowsDir.substr(2) +
+                                       "\\twain_32\\Norvtw32\\UnitPrefs.ini",
+                                   kOn);
+                  }
+                },
+                [](const nlohmann::json& json) {
+                  return json.at("virtualStoreNotListed") == 0;
+                }));
+}
+
+// Every target's FileVersion 259 characters that each need escaping: the
+// line stays within the bound, valid, and says the versions were cut.
+TEST(VrpsetCommands, JsonBoundHoldsForVersionsOfControlCharacters) {
+  FakePlatformOps ops;
+  const std::string version(259, '\x1F');
+  ops.AddFileWithVersion("C:\\WINDOWS\\twain_32\\Norvtw32\\NorvM7720.ds",
+                         version);
+  ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", version);
+  ops.SetInstallDir("C:\\Lumora");
+  ops.AddFileWithVersion(kCaptureExe, version);
+  ConsoleText console;
+  ASSERT_EQ(exit_status::kSuccess,
+            RunConsoleCommand(ops, {"query", "/fo", "json"}, &console));
+  const std::string line = console.out.substr(0, console.out.size() - 2);
+  EXPECT_LE(line.size(), 2048u);
+  const auto json = nlohmann::json::parse(line);
+  EXPECT_TRUE(json.at("versionsShortened").get<bool>());
+  const std::string shortened = json.at("targets").at(0).at("version");
+  EXPECT_EQ(std::string(shortened.size(), '\x1F'), shortened);
+}
+
+// What reaches a deployment engine that reads through PowerShell: a
+// console gets UTF-16, a pipe or file the console's code page, and where
+// there is no console the ANSI one; JSON is UTF-8 wherever it goes.
+TEST(VrpsetOutput, TextInTheCodePageItsReaderDecodes) {
+  const std::string ansi = "Jos\xE9\r\n";
+  const std::string utf8 = "Jos\xC3\xA9\r\n";
+  const struct {
+    const char* name;
+    bool consoles;
+    unsigned codePage;
+    bool json;
+    std::string bytes;  // written to the stream
+    std::string shown;  // shown on the console
+  } rows[] = {
+      {"console", true, 850, false, "", ansi},
+      {"pipe under a console", false, 850, false, "Jos\x82\r\n", ""},
+      {"no console", false, 0, false, ansi, ""},
+      {"JSON through a pipe", false, 850, true, utf8, ""},
+      {"JSON to a console", true, 850, true, utf8, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakePlatformOps ops;
+    ops.streamsAreConsoles = row.consoles;
+    ops.consoleOutputCodePage = row.codePage;
+    ConsoleText console;
+    console.out = row.json ? utf8 : ansi;
+    console.outIsUtf8 = row.json;
+    console.err = ansi;
+    WriteConsoleText(ops, console);
+    EXPECT_EQ(row.bytes, ops.streamBytes[0]);
+    EXPECT_EQ(row.shown, ops.consoleText[0]);
+    // Errors are text, whatever form the results take.
+    EXPECT_EQ(row.consoles ? ansi : row.bytes == utf8 ? "Jos\x82\r\n" : row.bytes,
+              row.consoles ? ops.consoleText[1] : ops.streamBytes[1]);
   }
 }
 

@@ -9,3 +9,9 @@
 // group still counts); 0 otherwise. Two unexpected answers of the first
 // group-list query are told to the debugger output.
 int IsAdministrator(PlatformOps& ops);
+
+// 1 only when the Administrators group counts in access checks: present,
+// enabled and not for deny only, as CheckTokenMembership decides. An
+// administrator's unelevated token lists the group for deny only: every
+// write it tried would be refused. Otherwise as IsAdministrator.
+int IsEffectiveAdministrator(PlatformOps& ops);

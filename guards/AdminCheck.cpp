@@ -1,13 +1,26 @@
-#include "app/AdminCheck.h"
+#include "guards/AdminCheck.h"
 
 #include <cstddef>
 
 namespace {
 
-// Whether the group list filled into a buffer of `size` bytes holds `sid`.
-// A count that would run past the buffer is not trusted.
+// TOKEN_GROUPS attributes (winnt.h).
+constexpr std::uint32_t kGroupEnabled = 0x4;
+constexpr std::uint32_t kGroupUseForDenyOnly = 0x10;
+
+enum class Membership { kListed, kEffective };
+
+bool Counts(std::uint32_t attributes, Membership rule) {
+  return rule == Membership::kListed ||
+         ((attributes & kGroupEnabled) != 0 &&
+          (attributes & kGroupUseForDenyOnly) == 0);
+}
+
+// Whether the group list filled into a buffer of `size` bytes holds `sid`
+// as the rule counts it. A count that would run past the buffer is not
+// trusted.
 bool GroupListHolds(PlatformOps& ops, const void* buffer, unsigned long size,
-                    OsSid sid) {
+                    OsSid sid, Membership rule) {
   if (size < sizeof(TokenGroupList)) return false;
   const auto* list = static_cast<const TokenGroupList*>(buffer);
   const std::size_t room =
@@ -15,14 +28,14 @@ bool GroupListHolds(PlatformOps& ops, const void* buffer, unsigned long size,
   if (list->groupCount > room) return false;
   const TokenGroupEntry* groups = list->groups;
   for (std::uint32_t i = 0; i < list->groupCount; ++i) {
-    if (ops.EqualSids(groups[i].sid, sid)) return true;
+    if (ops.EqualSids(groups[i].sid, sid)) {
+      return Counts(groups[i].attributes, rule);
+    }
   }
   return false;
 }
 
-}  // namespace
-
-int IsAdministrator(PlatformOps& ops) {
+int HoldsAdministrators(PlatformOps& ops, Membership rule) {
   OsHandle token = nullptr;
   if (!ops.OpenProcessTokenForQuery(&token)) return 0;
 
@@ -55,8 +68,19 @@ int IsAdministrator(PlatformOps& ops) {
     ops.FreeBlock(buffer);
     return 0;
   }
-  const bool member = GroupListHolds(ops, buffer, size, administrators);
+  const bool member =
+      GroupListHolds(ops, buffer, size, administrators, rule);
   ops.FreeOsSid(administrators);
   ops.FreeBlock(buffer);
   return member ? 1 : 0;
+}
+
+}  // namespace
+
+int IsAdministrator(PlatformOps& ops) {
+  return HoldsAdministrators(ops, Membership::kListed);
+}
+
+int IsEffectiveAdministrator(PlatformOps& ops) {
+  return HoldsAdministrators(ops, Membership::kEffective);
 }

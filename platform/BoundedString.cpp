@@ -1,4 +1,4 @@
-#include "detect/BoundedString.h"
+#include "platform/BoundedString.h"
 
 #include <cstring>
 
