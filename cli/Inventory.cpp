@@ -77,7 +77,8 @@ void FindVirtualStoreCopies(PlatformOps& ops, Inventory& inventory) {
   if (folders.empty() || !ops.ListProfileDirs(&profiles)) return;
   const auto candidates = CandidateFiles(ops, inventory);
   for (const std::string& profile : SplitTerminatedList(profiles)) {
-    for (const auto& [target, path] : candidates) {
+    for (const auto& candidate : candidates) {
+      const std::string& path = candidate.second;
       const bool virtualized =
           std::any_of(folders.begin(), folders.end(),
                       [&](const std::string& folder) {
@@ -90,7 +91,7 @@ void FindVirtualStoreCopies(PlatformOps& ops, Inventory& inventory) {
         continue;
       }
       inventory.virtualStore.push_back(
-          {kIniFileCount, target, copy,
+          {kIniFileCount, candidate.first, copy,
            ReadStoredOption(ops, copy.c_str(), kSkipSettingKey)});
     }
   }

@@ -29,6 +29,9 @@ class ContractWorld {
                                 const std::string& bytes) = 0;
   // A mutex name no other process uses.
   virtual std::string UniqueMutexName() = 0;
+  // Another user makes a mutex of that name first, with a DACL that lets
+  // nobody else open it, and holds it for the rest of the test.
+  virtual void SquatMutex(const std::string& name) = 0;
 };
 
 // The world of the platform this test program is built for.

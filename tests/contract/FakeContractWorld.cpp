@@ -31,6 +31,9 @@ class FakeContractWorld final : public ContractWorld {
     ops_.SetRegistryValue(RegistryKey(), name, {type, bytes});
   }
   std::string UniqueMutexName() override { return "VRP_CONTRACT"; }
+  void SquatMutex(const std::string& name) override {
+    ops_.HoldMutexElsewhere(name, {FakePlatformOps::kUserSid, false, true});
+  }
 
  private:
   FakePlatformOps ops_;

@@ -272,6 +272,31 @@ TEST_F(PlatformContract, SecondMutexOfTheSameNameReportsAlreadyExists) {
   ops.CloseOsHandle(again);
 }
 
+// The writer lock's mutex: ours is owned by Administrators and opens again
+// for us; one another user made so that we may not open it is refused as
+// access denied.
+TEST_F(PlatformContract, AdminOnlyMutexIsOursAndASquattedOneIsDenied) {
+  const std::string name = world->UniqueMutexName() + "_WRITER";
+  unsigned long firstError = 0;
+  OsHandle first = ops.CreateAdminOnlyMutex(name.c_str(), &firstError);
+  ASSERT_NE(nullptr, first);
+  EXPECT_NE(os_error::kAlreadyExists, firstError);
+  EXPECT_EQ(1, ops.IsOwnedByAdministrators(first));
+  unsigned long secondError = 0;
+  OsHandle second = ops.CreateAdminOnlyMutex(name.c_str(), &secondError);
+  ASSERT_NE(nullptr, second);
+  EXPECT_EQ(os_error::kAlreadyExists, secondError);
+  EXPECT_EQ(1, ops.IsOwnedByAdministrators(second));
+  ops.CloseOsHandle(second);
+  ops.CloseOsHandle(first);
+
+  const std::string squatted = world->UniqueMutexName() + "_SQUATTED";
+  world->SquatMutex(squatted);
+  unsigned long deniedError = 0;
+  EXPECT_EQ(nullptr, ops.CreateAdminOnlyMutex(squatted.c_str(), &deniedError));
+  EXPECT_EQ(os_error::kAccessDenied, deniedError);
+}
+
 TEST_F(PlatformContract, TokenGroupsAskForTheirSizeFirst) {
   OsHandle token = nullptr;
   ASSERT_NE(0, ops.OpenProcessTokenForQuery(&token));

@@ -5,6 +5,7 @@
 #include "platform/Win32PlatformOps.h"
 #include "tests/contract/ContractWorld.h"
 #include "tests/e2e/ScannerInstall.h"
+#include "tests/e2e/SquattedMutex.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ class Win32ContractWorld final : public ContractWorld {
     fs::create_directories(root_);
   }
   ~Win32ContractWorld() override {
+    if (squatter_ != nullptr) CloseHandle(squatter_);
     std::error_code ignored;
     fs::remove_all(root_, ignored);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RegistryKey().c_str(),
@@ -51,9 +53,13 @@ class Win32ContractWorld final : public ContractWorld {
   std::string UniqueMutexName() override {
     return "VRP_CONTRACT_" + std::to_string(GetCurrentProcessId());
   }
+  void SquatMutex(const std::string& name) override {
+    squatter_ = HoldSquattedMutex(name.c_str());
+  }
 
  private:
   Win32PlatformOps ops_;
+  HANDLE squatter_ = nullptr;
   fs::path root_;
 };
 

@@ -3,59 +3,20 @@
 // output and standard error it must give and the files it must leave.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "tests/CsvReader.h"
 #include "tests/e2e/E2ETest.h"
+#include "tests/e2e/SquattedMutex.h"
 
 namespace {
 
 const std::string kOn = "[Special]\r\nEnableVeloRidePass=1\r\n";
 const std::string kOff = "[Special]\r\nEnableVeloRidePass=0\r\n";
-
-// The records of an RFC 4180 text: fields split at commas outside quotes,
-// records at CRLF outside quotes, "" inside quotes a quote. Throws on text
-// that is not RFC 4180 (a bare quote, a record without CRLF).
-std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> record;
-  std::string field;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c != '"') {
-        field += c;
-      } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"' && field.empty()) {
-      quoted = true;
-    } else if (c == ',') {
-      record.push_back(field);
-      field.clear();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      record.push_back(field);
-      records.push_back(record);
-      record.clear();
-      field.clear();
-      ++i;
-    } else if (c == '"' || c == '\r' || c == '\n') {
-      throw std::runtime_error("not RFC 4180 at " + std::to_string(i));
-    } else {
-      field += c;
-    }
-  }
-  if (quoted || !field.empty() || !record.empty()) {
-    throw std::runtime_error("the last record does not end with CRLF");
-  }
-  return records;
-}
 
 class VrpsetE2E : public E2ETest {
  protected:
@@ -85,6 +46,7 @@ TEST_F(VrpsetE2E, EachCommandOnEachInstallation) {
     bool printsErr;
     bool writes;
     Check check;
+    bool squatWriterLock = false;  // a user made the lock's name first
   } rows[] = {
       {"query /fo json", "none", 0, true, false, false,
        [](const ConsoleRun& run) {
@@ -143,6 +105,26 @@ TEST_F(VrpsetE2E, EachCommandOnEachInstallation) {
        }},
       {"set on", "none", 3, true, true, false, nothing},
       {"SET ON --WHATIF", "on", 0, true, false, false, nothing},
+      {"set on /fo json", "mixed", 0, true, true, true,
+       [](const ConsoleRun& run) {
+         const auto json = nlohmann::json::parse(run.out);
+         EXPECT_TRUE(json.at("writerLockSquatted").get<bool>());
+         EXPECT_NE(std::string::npos, run.err.find("VRP_SETTING_TOOL_WRITER"));
+       },
+       true},
+      {"test off", "no RX-M7710B folder", 0, false, false, false, nothing},
+      {"set off /fo json", "no RX-M7710B folder", 0, true, false, false,
+       [](const ConsoleRun& run) {
+         EXPECT_FALSE(nlohmann::json::parse(run.out).at("changed").get<bool>());
+       }},
+      {"set on /whatif /log:C:\\vrp-e2e.log", "mixed", 0, true, false, false,
+       [](const ConsoleRun&) {
+         const auto log = ScannerInstall::ReadFile("C:\\vrp-e2e.log");
+         DeleteFileA("C:\\vrp-e2e.log");
+         ASSERT_TRUE(log.has_value());
+         EXPECT_NE(std::string::npos, log->find("\twould change\t0\r\n"))
+             << *log;
+       }},
       {"bogus", "on", 2, false, true, false,
        [](const ConsoleRun& run) {
          EXPECT_NE(std::string::npos, run.err.find("Usage: vrpset"));
@@ -158,8 +140,18 @@ TEST_F(VrpsetE2E, EachCommandOnEachInstallation) {
     const std::string installation = row.installation;
     if (installation == "on") InstallTwainAndIsis(kOn, kOn);
     if (installation == "mixed") InstallTwainAndIsis(kOff, kOn);
+    if (installation == "no RX-M7710B folder") {
+      InstallTwainAndIsis(kOff, kOff);
+      ScannerInstall::RemoveTree(
+          install.IsisIniB().substr(0, install.IsisIniB().find_last_of('\\')));
+    }
+    const HANDLE squatter =
+        row.squatWriterLock
+            ? HoldSquattedMutex("Global\\VRP_SETTING_TOOL_WRITER")
+            : nullptr;
     const auto before = Files();
     const ConsoleRun run = RunConsoleProgram("vrpset.exe", row.arguments);
+    if (squatter != nullptr) CloseHandle(squatter);
     EXPECT_EQ(row.status, run.status);
     EXPECT_EQ(row.printsOut, !run.out.empty()) << run.out;
     EXPECT_EQ(row.printsErr, !run.err.empty()) << run.err;
@@ -189,8 +181,10 @@ TEST_F(VrpsetE2E, BusyWhileTheDialogOrTheCaptureApplicationRuns) {
     dialog.Press(window, IDCANCEL);
     ExpectEndsQuietly(dialog);
   }
-  // A program without a version resource (new enough) that stays up.
-  install.InstallCapture(kLumora11);
+  // A program without a version resource (new enough) that stays up, its
+  // folder in the registry with a trailing backslash, as installers write
+  // it: the same file for all that.
+  install.InstallCapture(kLumora11, std::string(kCaptureDir) + "\\");
   const std::string lumora = std::string(kCaptureDir) + "\\LumoraApp.exe";
   CopyFileA((ProgramDirectory() + "\\vrp_bare_messagebox.exe").c_str(),
             lumora.c_str(), FALSE);
@@ -200,6 +194,7 @@ TEST_F(VrpsetE2E, BusyWhileTheDialogOrTheCaptureApplicationRuns) {
   EXPECT_EQ(1618u, busy.status);
   EXPECT_NE(std::string::npos, busy.err.find("LumoraApp.exe is running"));
   EXPECT_EQ(kOff, ScannerInstall::ReadFile(install.TwainIni()));
+  EXPECT_EQ(std::nullopt, ScannerInstall::ReadFile(install.CaptureIni()));
   const ConsoleRun forced = RunConsoleProgram("vrpset.exe", "set on /force");
   EXPECT_EQ(0u, forced.status) << forced.err;
   EXPECT_EQ(1, ScannerInstall::ReadOption(install.TwainIni()));
@@ -217,6 +212,33 @@ TEST_F(VrpsetE2E, FileThatCannotBeWrittenMakesTheRunPartial) {
   EXPECT_EQ("partial", json.at("result"));
   EXPECT_EQ("failed", json.at("targets").at(1).at("files").at(1).at("result"));
   EXPECT_EQ(1, ScannerInstall::ReadOption(install.TwainIni()));
+}
+
+// A capture application under Program Files (x86) run unelevated and
+// without a manifest writes its INI file into the user's VirtualStore: the
+// copy the scanner user really sees is listed.
+TEST_F(VrpsetE2E, QueryListsAVirtualStoreCopyUnderProgramFiles) {
+  char programFiles[MAX_PATH];
+  char profile[MAX_PATH];
+  ASSERT_GT(GetEnvironmentVariableA("ProgramFiles(x86)", programFiles,
+                                    MAX_PATH), 0u);
+  ASSERT_GT(GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH), 0u);
+  const std::string lumora = std::string(programFiles) + "\\VRP Lumora";
+  install.InstallCapture(kLumora11, lumora);
+  ScannerInstall::WriteFile(install.CaptureIni(), kOff);
+  const std::string store = std::string(profile) +
+                            "\\AppData\\Local\\VirtualStore" +
+                            lumora.substr(2);
+  std::filesystem::create_directories(store);
+  ScannerInstall::WriteFile(store + "\\UnitPrefs.ini", kOn);
+  const ConsoleRun run = RunConsoleProgram("vrpset.exe", "query /fo json");
+  ScannerInstall::RemoveTree(store);
+  ScannerInstall::RemoveTree(lumora);
+  ASSERT_EQ(0u, run.status) << run.err;
+  const auto copies = nlohmann::json::parse(run.out).at("virtualStore");
+  ASSERT_EQ(1u, copies.size()) << run.out;
+  EXPECT_EQ("Lumora", copies.at(0).at("target"));
+  EXPECT_EQ("on", copies.at(0).at("value"));
 }
 
 }  // namespace

@@ -233,6 +233,9 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
     int failingCall;  // 0-based, or every call
     bool fileExists;
     bool restored;  // the file ends as it began
+    // The file already holds the value written: the dialog writes it all
+    // the same, and its failure is still an error.
+    bool alreadyOff = false;
   } cases[] = {
       {"truncates", Fault::kTruncates, std::nullopt, 0, true, true},
       {"drops another section", Fault::kDropsOtherSection, std::nullopt, 0,
@@ -248,12 +251,18 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
        Op::WriteFileBytes, FakePlatformOps::kEveryCall, true, false},
       {"created, cannot be removed", Fault::kLeavesKeyUnset, Op::RemoveFile,
        FakePlatformOps::kEveryCall, false, false},
+      {"already off, truncates", Fault::kTruncates, std::nullopt, 0, true,
+       true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatformOps ops;
     ops.AddDirectory("C:\\W\\twain_32\\Norvtw32");
-    if (c.fileExists) ops.SetIniText(kTwain, original);
+    std::string before = original;
+    if (c.alreadyOff) {
+      before.replace(before.find("Pass=1"), 6, "Pass=0");
+    }
+    if (c.fileExists) ops.SetIniText(kTwain, before);
     if (c.fault) ops.MisbehaveOnWrite(0, *c.fault);
     if (c.failing) ops.FailCall(*c.failing, c.failingCall);
     DetectionResult detection = Found(false, true, false);
@@ -265,7 +274,7 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
     EXPECT_EQ(0, detection.m_bTwainFound);
     if (c.restored) {
       EXPECT_EQ(
-          c.fileExists ? std::optional<std::string>(original) : std::nullopt,
+          c.fileExists ? std::optional<std::string>(before) : std::nullopt,
           ops.IniText(kTwain));
     }
   }
