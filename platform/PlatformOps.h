@@ -121,26 +121,31 @@ class PlatformOps {
   virtual int WriteIniString(const char* section, const char* key,
                              const char* value, const char* path) = 0;
 
-  // What the profile API reads from the file as it is on disk now (Wine's
-  // copy cached in the process is dropped first): every section name
-  // (GetPrivateProfileSectionNamesA), and the "key=value" lines of one
-  // section (GetPrivateProfileSectionA), each entry followed by a
-  // terminator. A missing file or section reads as empty. 0 when the text
+  // GetPrivateProfileStringA of section/key, read from the file as it is
+  // on disk now (Wine's copy cached in the process is dropped first); ""
+  // when the file, the section or the key is missing. 0 when the text
   // could not be read whole.
-  virtual int ReadIniSectionNames(const char* path, std::string* names) = 0;
-  virtual int ReadIniSection(const char* section, const char* path,
-                             std::string* lines) = 0;
+  virtual int ReadIniString(const char* section, const char* key,
+                            const char* path, std::string* value) = 0;
 
-  // The bytes of a file; *exists is 0 (and *bytes empty) when there is no
-  // such file. 0 when it exists but cannot be read.
-  virtual int ReadFileBytes(const char* path, std::string* bytes,
-                            int* exists) = 0;
-  // Overwrites the file with `bytes` in place, creating it if need be, and
-  // flushes it: in place, because a full disk has no room for a copy.
-  // Non-zero on success.
-  virtual int WriteFileBytes(const char* path, const std::string& bytes) = 0;
-  // DeleteFileA: non-zero on success.
-  virtual int RemoveFile(const char* path) = 0;
+  // A file held open from before a write until the write is checked, so
+  // that what is read, and what may be put back, is that file, whatever
+  // its path names by then. Opened for reading and writing, sharing
+  // reading, writing and deleting, so that the profile API can still write
+  // it by name; a missing file is created empty in an existing folder
+  // (*created = 1). Closed with CloseOsHandle. 0 on failure.
+  virtual int OpenHeldFile(const char* path, OsHandle* file, int* created) = 0;
+  // The held file's bytes from its start; 0 when they cannot be read whole.
+  virtual int ReadHeldFile(OsHandle file, std::string* bytes) = 0;
+  // Replaces the held file's content with `bytes` in place (a full disk
+  // has no room for a copy) and flushes it. Non-zero on success.
+  virtual int RewriteHeldFile(OsHandle file, const std::string& bytes) = 0;
+  // Removes the held file through a handle opened from it, never by name:
+  // it goes when the last handle is closed. Non-zero on success.
+  virtual int DeleteHeldFile(OsHandle file) = 0;
+  // Whether `path` still names the held file: the same volume serial
+  // number and file index. 0 when it names another file, or none.
+  virtual int PathNamesHeldFile(const char* path, OsHandle file) = 0;
 
   // Whether a process runs whose program is the file at exePath: the same
   // file, however either path is spelled. A process of that file name

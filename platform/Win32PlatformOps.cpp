@@ -56,26 +56,9 @@ const VersionFunctions* Version() {
   return complete ? &g_version : nullptr;
 }
 
-// The largest INI text or file the program reads whole; anything larger is
+// The largest INI file or value the program reads whole; anything larger is
 // no scanner preference file, and is left alone.
 constexpr DWORD kMaxTextSize = 16 * 1024 * 1024;
-
-// Reads a profile list (names or lines, each terminated) whole: the profile
-// functions return size - 2 when they had to cut the text short, so the
-// buffer grows until it does not.
-template <typename ReadInto>
-int ReadWholeProfileList(std::string* text, ReadInto readInto) {
-  for (DWORD size = 4096; size <= kMaxTextSize; size *= 2) {
-    text->assign(size, '\0');
-    const DWORD length = readInto(&(*text)[0], size);
-    if (length < size - 2) {
-      text->resize(length);
-      return 1;
-    }
-  }
-  text->clear();
-  return 0;
-}
 
 // Closes a file handle when it goes out of scope.
 struct FileHandle {
@@ -123,6 +106,14 @@ struct FileIdentity {
   }
 };
 
+bool IdentifyHandle(HANDLE file, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return false;
+  *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+               information.nFileIndexLow};
+  return true;
+}
+
 // Opens the file for its attributes only, sharing everything, so that a
 // running program's image can be asked too.
 bool IdentifyFile(const char* path, FileIdentity* identity) {
@@ -130,14 +121,8 @@ bool IdentifyFile(const char* path, FileIdentity* identity) {
       path, FILE_READ_ATTRIBUTES,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  BY_HANDLE_FILE_INFORMATION information;
-  if (file.handle == INVALID_HANDLE_VALUE ||
-      !GetFileInformationByHandle(file.handle, &information)) {
-    return false;
-  }
-  *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
-               information.nFileIndexLow};
-  return true;
+  return file.handle != INVALID_HANDLE_VALUE &&
+         IdentifyHandle(file.handle, identity);
 }
 
 // Text in the ANSI code page as UTF-16.
@@ -232,44 +217,50 @@ int Win32PlatformOps::WriteIniString(const char* section, const char* key,
   return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
 }
 
-int Win32PlatformOps::ReadIniSectionNames(const char* path,
-                                          std::string* names) {
+int Win32PlatformOps::ReadIniString(const char* section, const char* key,
+                                    const char* path, std::string* value) {
   // Wine keeps a parsed copy of the file and trusts it while the file's
   // time stamp is unchanged, also after a write that never reached the
   // disk; flushing drops that copy, so what follows is read from disk.
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
-  return ReadWholeProfileList(names, [path](char* buffer, DWORD size) {
-    return GetPrivateProfileSectionNamesA(buffer, size, path);
-  });
-}
-
-int Win32PlatformOps::ReadIniSection(const char* section, const char* path,
-                                     std::string* lines) {
-  return ReadWholeProfileList(lines, [section, path](char* buffer, DWORD size) {
-    return GetPrivateProfileSectionA(section, buffer, size, path);
-  });
-}
-
-int Win32PlatformOps::ReadFileBytes(const char* path, std::string* bytes,
-                                    int* exists) {
-  bytes->clear();
-  *exists = 0;
-  const FileHandle file = {
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (file.handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  for (DWORD size = 256; size <= kMaxTextSize; size *= 16) {
+    value->assign(size, '\0');
+    const DWORD length =
+        GetPrivateProfileStringA(section, key, "", &(*value)[0], size, path);
+    // size - 1 means the value was cut short.
+    if (length < size - 1) {
+      value->resize(length);
+      return 1;
+    }
   }
-  *exists = 1;
+  value->clear();
+  return 0;
+}
+
+int Win32PlatformOps::OpenHeldFile(const char* path, OsHandle* file,
+                                   int* created) {
+  const HANDLE opened =
+      CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return 0;
+  *created = GetLastError() == ERROR_ALREADY_EXISTS ? 0 : 1;
+  *file = opened;
+  return 1;
+}
+
+int Win32PlatformOps::ReadHeldFile(OsHandle file, std::string* bytes) {
+  bytes->clear();
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.handle, &size) || size.QuadPart > kMaxTextSize) {
+  LARGE_INTEGER start = {};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart > kMaxTextSize ||
+      !SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
     return 0;
   }
   bytes->resize(static_cast<std::size_t>(size.QuadPart));
   DWORD done = 0;
   for (DWORD total = 0; total < bytes->size(); total += done) {
-    if (!ReadFile(file.handle, &(*bytes)[total],
+    if (!ReadFile(file, &(*bytes)[total],
                   static_cast<DWORD>(bytes->size()) - total, &done, nullptr) ||
         done == 0) {
       return 0;
@@ -278,25 +269,41 @@ int Win32PlatformOps::ReadFileBytes(const char* path, std::string* bytes,
   return 1;
 }
 
-int Win32PlatformOps::WriteFileBytes(const char* path,
-                                     const std::string& bytes) {
-  const FileHandle file = {CreateFileA(path, GENERIC_WRITE, 0, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                       nullptr)};
-  if (file.handle == INVALID_HANDLE_VALUE) return 0;
+int Win32PlatformOps::RewriteHeldFile(OsHandle file, const std::string& bytes) {
+  LARGE_INTEGER start = {};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return 0;
   DWORD done = 0;
   for (std::size_t total = 0; total < bytes.size(); total += done) {
-    if (!WriteFile(file.handle, bytes.data() + total,
+    if (!WriteFile(file, bytes.data() + total,
                    static_cast<DWORD>(bytes.size() - total), &done, nullptr) ||
         done == 0) {
       return 0;
     }
   }
-  return SetEndOfFile(file.handle) && FlushFileBuffers(file.handle) ? 1 : 0;
+  return SetEndOfFile(file) && FlushFileBuffers(file) ? 1 : 0;
 }
 
-int Win32PlatformOps::RemoveFile(const char* path) {
-  return DeleteFileA(path) ? 1 : 0;
+int Win32PlatformOps::DeleteHeldFile(OsHandle file) {
+  // DELETE is asked for only now: held during the write it would shut out
+  // the profile API, which opens the file without sharing deletion.
+  const FileHandle deleter = {ReOpenFile(
+      file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      0)};
+  if (deleter.handle == INVALID_HANDLE_VALUE) return 0;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  return SetFileInformationByHandle(deleter.handle, FileDispositionInfo,
+                                    &disposition, sizeof disposition)
+             ? 1
+             : 0;
+}
+
+int Win32PlatformOps::PathNamesHeldFile(const char* path, OsHandle file) {
+  FileIdentity named;
+  FileIdentity held;
+  return IdentifyFile(path, &named) && IdentifyHandle(file, &held) &&
+                 named == held
+             ? 1
+             : 0;
 }
 
 int Win32PlatformOps::IsProgramRunning(const char* exePath) {

@@ -21,12 +21,13 @@ class Win32PlatformOps final : public PlatformOps {
                  const char* path) override;
   int WriteIniString(const char* section, const char* key, const char* value,
                      const char* path) override;
-  int ReadIniSectionNames(const char* path, std::string* names) override;
-  int ReadIniSection(const char* section, const char* path,
-                     std::string* lines) override;
-  int ReadFileBytes(const char* path, std::string* bytes, int* exists) override;
-  int WriteFileBytes(const char* path, const std::string& bytes) override;
-  int RemoveFile(const char* path) override;
+  int ReadIniString(const char* section, const char* key, const char* path,
+                    std::string* value) override;
+  int OpenHeldFile(const char* path, OsHandle* file, int* created) override;
+  int ReadHeldFile(OsHandle file, std::string* bytes) override;
+  int RewriteHeldFile(OsHandle file, const std::string& bytes) override;
+  int DeleteHeldFile(OsHandle file) override;
+  int PathNamesHeldFile(const char* path, OsHandle file) override;
   int IsProgramRunning(const char* exePath) override;
   int ListProfileDirs(std::string* dirs) override;
   int AppendLine(const char* path, const std::string& line) override;

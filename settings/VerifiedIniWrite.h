@@ -1,9 +1,8 @@
 // Writing one key of an INI file so that the file is never left worse off:
-// the write is checked by reading the whole file back through the profile
-// API, and undone when anything but the key changed.
+// the write is checked against the file's bytes, read once before it and
+// once after it through one handle, and undone through that handle when
+// anything but the key changed.
 #pragma once
-
-#include <string>
 
 #include "platform/PlatformOps.h"
 
@@ -13,13 +12,15 @@ enum class IniWriteResult {
   kNotRestored,  // the write failed and the file could not be put back
 };
 
-// Writes value under section/key with WritePrivateProfileStringA, after
-// keeping the file's bytes and everything the profile API reads from it.
-// The write counts only when the call succeeded, the key reads back as
-// written and every other section and key reads back as before (what the
-// API reads, not the bytes: it may respace lines). Otherwise the original
-// bytes are put back, or the file it created is removed. A file whose
-// content cannot be kept first is not written at all (kUndone).
+// Writes value under section/key with WritePrivateProfileStringA, holding
+// the file open (creating it empty if it is missing) and keeping its bytes
+// first. The write counts only when the call succeeded, the file read
+// through the held handle parses as before but for the key, which holds
+// `value`, and the profile API reads the key back as `value`. Otherwise
+// the kept bytes are written back through the handle, or the file it
+// created is removed through it, and only while the path still names that
+// file: nothing is ever written to a path resolved after the check failed.
+// A file that cannot be held or read first is not written at all.
 IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* section, const char* key,
                                      const char* value);

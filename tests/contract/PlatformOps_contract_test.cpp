@@ -186,54 +186,74 @@ TEST_F(PlatformContract, IniWriteIntoAMissingDirectoryFails) {
   EXPECT_EQ(0, ops.PathExists(path.c_str()));
 }
 
-TEST_F(PlatformContract, IniReadsBackSectionsAndLinesAsOnDisk) {
+TEST_F(PlatformContract, IniStringIsReadAsOnDisk) {
   const std::string path = root + "\\UnitPrefs.ini";
-  std::string names = "stale";
-  std::string lines = "stale";
-  ASSERT_NE(0, ops.ReadIniSectionNames(path.c_str(), &names));
-  EXPECT_EQ("", names);
+  std::string value = "stale";
+  ASSERT_NE(0, ops.ReadIniString("Special", "EnableVeloRidePass", path.c_str(),
+                                 &value));
+  EXPECT_EQ("", value);
   EXPECT_FALSE(world->ReadTextFile(path).has_value())
       << "reading a missing file does not create it";
 
   world->WriteTextFile(path,
                        "; head\r\n[General]\r\nDpi = 300\r\n\r\n"
-                       "[Special]\r\n; note\r\nEnableVeloRidePass=1\r\n");
-  ASSERT_NE(0, ops.ReadIniSectionNames(path.c_str(), &names));
-  EXPECT_EQ(std::string("General\0Special\0", 16), names);
-  ASSERT_NE(0, ops.ReadIniSection("special", path.c_str(), &lines));
-  EXPECT_NE(std::string::npos,
-            lines.find(std::string("EnableVeloRidePass=1\0", 21)));
-  ASSERT_NE(0, ops.ReadIniSection("Missing", path.c_str(), &lines));
-  EXPECT_EQ("", lines);
+                       "[Special]\r\n; note\r\nEnableVeloRidePass = 1 \r\n");
+  ASSERT_NE(0, ops.ReadIniString("special", "enableveloridepass",
+                                 path.c_str(), &value));
+  EXPECT_EQ("1", value);
+  ASSERT_NE(0, ops.ReadIniString("Special", "Missing", path.c_str(), &value));
+  EXPECT_EQ("", value);
 
   // What another program leaves on disk is what the next read sees.
   ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "0",
                                   path.c_str()));
-  world->WriteTextFile(path, "[Replaced]\r\nKey=1\r\n");
-  ASSERT_NE(0, ops.ReadIniSectionNames(path.c_str(), &names));
-  EXPECT_EQ(std::string("Replaced\0", 9), names);
+  world->WriteTextFile(path, "[Special]\r\nEnableVeloRidePass=7\r\n");
+  ASSERT_NE(0, ops.ReadIniString("Special", "EnableVeloRidePass", path.c_str(),
+                                 &value));
+  EXPECT_EQ("7", value);
 }
 
-TEST_F(PlatformContract, FileBytesAreReadAndPutBackInPlace) {
+// The handle a checked write holds: the profile API still writes the file
+// by name while it is held, and what is read, rewritten and removed is
+// that file, found again by identity, never by name.
+TEST_F(PlatformContract, HeldFileIsReadRewrittenAndRemovedThroughItsHandle) {
   const std::string path = root + "\\UnitPrefs.ini";
-  std::string bytes = "stale";
-  int exists = 1;
-  ASSERT_NE(0, ops.ReadFileBytes(path.c_str(), &bytes, &exists));
-  EXPECT_EQ(0, exists);
-  EXPECT_EQ("", bytes);
+  OsHandle held = nullptr;
+  int created = 0;
+  ASSERT_NE(0, ops.OpenHeldFile(path.c_str(), &held, &created));
+  EXPECT_EQ(1, created);
+  EXPECT_EQ(std::optional<std::string>(""), world->ReadTextFile(path));
+  ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "1",
+                                  path.c_str()))
+      << "holding the file does not shut the profile API out";
+  std::string bytes;
+  ASSERT_NE(0, ops.ReadHeldFile(held, &bytes));
+  EXPECT_NE(std::string::npos, bytes.find("EnableVeloRidePass=1"));
 
   const std::string original("[A]\nx=1\n\0binary", 16);
   world->WriteTextFile(path, std::string(5000, 'z'));
-  ASSERT_NE(0, ops.WriteFileBytes(path.c_str(), original));
+  ASSERT_NE(0, ops.RewriteHeldFile(held, original));
   EXPECT_EQ(original, world->ReadTextFile(path)) << "a longer file shrinks";
-  ASSERT_NE(0, ops.ReadFileBytes(path.c_str(), &bytes, &exists));
-  EXPECT_EQ(1, exists);
+  ASSERT_NE(0, ops.ReadHeldFile(held, &bytes));
   EXPECT_EQ(original, bytes);
 
-  ASSERT_NE(0, ops.RemoveFile(path.c_str()));
+  const std::string other = root + "\\Other.ini";
+  world->WriteTextFile(other, original);
+  EXPECT_EQ(1, ops.PathNamesHeldFile(path.c_str(), held));
+  EXPECT_EQ(0, ops.PathNamesHeldFile(other.c_str(), held))
+      << "the same bytes, but another file";
+  EXPECT_EQ(0, ops.PathNamesHeldFile((root + "\\none.ini").c_str(), held));
+
+  ASSERT_NE(0, ops.DeleteHeldFile(held));
+  ops.CloseOsHandle(held);
   EXPECT_EQ(0, ops.PathExists(path.c_str()));
-  EXPECT_EQ(0, ops.RemoveFile(path.c_str()));
-  EXPECT_EQ(0, ops.WriteFileBytes((root + "\\missing\\x.ini").c_str(), "x"));
+  EXPECT_EQ(original, world->ReadTextFile(other));
+
+  ASSERT_NE(0, ops.OpenHeldFile(other.c_str(), &held, &created));
+  EXPECT_EQ(0, created);
+  ops.CloseOsHandle(held);
+  EXPECT_EQ(0, ops.OpenHeldFile((root + "\\missing\\x.ini").c_str(), &held,
+                                &created));
 }
 
 TEST_F(PlatformContract, EnvironmentVariablesExpandWithinTheBuffer) {

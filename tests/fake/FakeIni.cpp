@@ -90,7 +90,9 @@ std::string SetIniValue(const std::string& text, const std::string& section,
     for (std::size_t i = sectionLine + 1;
          i < lines.size() && !SectionOf(lines[i]); ++i) {
       if (auto lineKey = KeyOf(lines[i]); lineKey && SameName(*lineKey, key)) {
-        lines[i] = newLine;
+        // The profile API keeps the file's spelling of the name and
+        // replaces only the value.
+        lines[i] = *lineKey + "=" + value;
         replaced = true;
         break;
       }

@@ -15,7 +15,8 @@ std::optional<std::string> FindIniValue(const std::string& text,
 // atoi-like reading of an INI value as GetPrivateProfileIntA does it.
 int IniValueAsInt(const std::string& value);
 
-// The text with `key` set to `value` in `section`: the key's line replaced,
+// The text with `key` set to `value` in `section`: the key's line replaced
+// (the name as the file spells it),
 // or added at the end of the section, or the section added at the end of
 // the file. Every other line is kept.
 std::string SetIniValue(const std::string& text, const std::string& section,

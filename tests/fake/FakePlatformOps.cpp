@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "detect/Detectors.h"
 #include "tests/fake/FakeIni.h"
@@ -46,8 +47,8 @@ const char* FakePlatformOps::NameOf(Op op) {
       "ReadIniInt",          "WriteIniString", "CreateNamedMutex",
       "OpenProcessToken",    "GetTokenGroups", "AllocateAdministratorsSid",
       "EqualSids",           "AllocateZeroed", "ExpandEnvironment",
-      "ReadIniSectionNames", "ReadIniSection", "ReadFileBytes",
-      "WriteFileBytes",      "RemoveFile",     "IsProgramRunning",
+      "ReadIniString",       "OpenHeldFile",   "ReadHeldFile",
+      "RewriteHeldFile",     "DeleteHeldFile", "IsProgramRunning",
       "ListProfileDirs",     "AppendLine",     "CreateAdminOnlyMutex",
   };
   return kNames[static_cast<int>(op)];
@@ -99,14 +100,22 @@ void FakePlatformOps::SetInstallDir(const std::string& dir) {
 void FakePlatformOps::SetIniText(const std::string& path,
                                  const std::string& text) {
   AddDirectory(ParentOf(path));
-  iniFiles_[Lower(path)] = text;
+  // Written in place, as another program writes: a handle held on the
+  // file sees the new text.
+  FileText& stored = iniFiles_[Lower(path)];
+  if (stored == nullptr) stored = std::make_shared<std::string>();
+  *stored = text;
 }
 
 std::optional<std::string> FakePlatformOps::IniText(
     const std::string& path) const {
   auto it = iniFiles_.find(Lower(path));
   if (it == iniFiles_.end()) return std::nullopt;
-  return it->second;
+  return *it->second;
+}
+
+void FakePlatformOps::RemoveIni(const std::string& path) {
+  iniFiles_.erase(Lower(path));
 }
 
 void FakePlatformOps::HoldMutexElsewhere(const std::string& name,
@@ -136,8 +145,15 @@ void FakePlatformOps::FailCall(Op op, int index) {
   failures_[static_cast<int>(op)].insert(index);
 }
 
+void FakePlatformOps::RunOutOfMemoryOnCall(Op op, int index) {
+  outOfMemory_[static_cast<int>(op)].insert(index);
+}
+
 bool FakePlatformOps::ShouldFail(Op op) {
   const int index = calls_[static_cast<int>(op)]++;
+  if (outOfMemory_[static_cast<int>(op)].count(index) != 0) {
+    throw std::bad_alloc();
+  }
   auto it = failures_.find(static_cast<int>(op));
   return it != failures_.end() &&
          (it->second.count(index) != 0 || it->second.count(kEveryCall) != 0);
@@ -299,7 +315,7 @@ int FakePlatformOps::ReadIniInt(const char* section, const char* key,
   if (ShouldFail(Op::ReadIniInt)) return 0;
   auto it = iniFiles_.find(Lower(path));
   if (it == iniFiles_.end()) return 0;
-  auto value = FindIniValue(it->second, section, key);
+  auto value = FindIniValue(*it->second, section, key);
   return value ? IniValueAsInt(*value) : 0;
 }
 
@@ -336,9 +352,11 @@ int FakePlatformOps::WriteIniString(const char* section, const char* key,
   if (ShouldFail(Op::WriteIniString)) return 0;
   const std::string file = Lower(path);
   if (!DirectoryExists(ParentOf(file))) return 0;
+  FileText& stored = iniFiles_[file];
+  if (stored == nullptr) stored = std::make_shared<std::string>();
+  std::string& text = *stored;
+  const std::string written = SetIniValue(text, section, key, value);
   if (auto fault = writeFaults_.find(call); fault != writeFaults_.end()) {
-    std::string& text = iniFiles_[file];
-    const std::string written = SetIniValue(text, section, key, value);
     switch (fault->second) {
       case WriteFault::kTruncates:
         text = written.substr(0, written.size() / 2);
@@ -348,55 +366,69 @@ int FakePlatformOps::WriteIniString(const char* section, const char* key,
         break;
       case WriteFault::kLeavesKeyUnset:
         break;
+      case WriteFault::kAddsLine:
+        text = SetIniValue(written, section, "AddedByAnother", "1");
+        break;
+      case WriteFault::kTruncatesThenPathSwapped:
+        text = written.substr(0, written.size() / 2);
+        stored = std::make_shared<std::string>("decoy");
+        break;
     }
     return 1;
   }
-  iniFiles_[file] = SetIniValue(iniFiles_[file], section, key, value);
+  text = written;
   iniWrites.push_back(std::string(path) + "|" + section + "|" + key + "=" +
                       value);
   return 1;
 }
 
-int FakePlatformOps::ReadIniSectionNames(const char* path, std::string* names) {
-  if (ShouldFail(Op::ReadIniSectionNames)) return 0;
-  auto it = iniFiles_.find(Lower(path));
-  *names = it == iniFiles_.end() ? "" : Terminated(IniSectionNames(it->second));
-  return 1;
-}
-
-int FakePlatformOps::ReadIniSection(const char* section, const char* path,
-                                    std::string* lines) {
-  if (ShouldFail(Op::ReadIniSection)) return 0;
-  auto it = iniFiles_.find(Lower(path));
-  *lines = it == iniFiles_.end()
-               ? ""
-               : Terminated(IniSectionLines(it->second, section));
-  return 1;
-}
-
-int FakePlatformOps::ReadFileBytes(const char* path, std::string* bytes,
-                                   int* exists) {
-  bytes->clear();
-  *exists = 0;
-  if (ShouldFail(Op::ReadFileBytes)) return 0;
+int FakePlatformOps::ReadIniString(const char* section, const char* key,
+                                   const char* path, std::string* value) {
+  value->clear();
+  if (ShouldFail(Op::ReadIniString)) return 0;
   auto it = iniFiles_.find(Lower(path));
   if (it == iniFiles_.end()) return 1;
-  *exists = 1;
-  *bytes = it->second;
+  *value = FindIniValue(*it->second, section, key).value_or("");
   return 1;
 }
 
-int FakePlatformOps::WriteFileBytes(const char* path,
-                                    const std::string& bytes) {
-  if (ShouldFail(Op::WriteFileBytes)) return 0;
-  if (!DirectoryExists(ParentOf(Lower(path)))) return 0;
-  iniFiles_[Lower(path)] = bytes;
+int FakePlatformOps::OpenHeldFile(const char* path, OsHandle* file,
+                                  int* created) {
+  if (ShouldFail(Op::OpenHeldFile)) return 0;
+  const std::string lower = Lower(path);
+  if (!DirectoryExists(ParentOf(lower))) return 0;
+  FileText& stored = iniFiles_[lower];
+  *created = stored == nullptr ? 1 : 0;
+  if (stored == nullptr) stored = std::make_shared<std::string>();
+  *file = NewHandle();
+  openHandles_[*file] = "";
+  heldFiles_[*file] = {lower, stored};
   return 1;
 }
 
-int FakePlatformOps::RemoveFile(const char* path) {
-  if (ShouldFail(Op::RemoveFile)) return 0;
-  return iniFiles_.erase(Lower(path)) != 0 ? 1 : 0;
+int FakePlatformOps::ReadHeldFile(OsHandle file, std::string* bytes) {
+  bytes->clear();
+  if (ShouldFail(Op::ReadHeldFile)) return 0;
+  *bytes = *heldFiles_.at(file).file;
+  return 1;
+}
+
+int FakePlatformOps::RewriteHeldFile(OsHandle file, const std::string& bytes) {
+  if (ShouldFail(Op::RewriteHeldFile)) return 0;
+  *heldFiles_.at(file).file = bytes;
+  return 1;
+}
+
+int FakePlatformOps::DeleteHeldFile(OsHandle file) {
+  if (ShouldFail(Op::DeleteHeldFile)) return 0;
+  heldFiles_.at(file).deleteOnClose = true;
+  return 1;
+}
+
+int FakePlatformOps::PathNamesHeldFile(const char* path, OsHandle file) {
+  auto it = iniFiles_.find(Lower(path));
+  return it != iniFiles_.end() && it->second == heldFiles_.at(file).file ? 1
+                                                                          : 0;
 }
 
 int FakePlatformOps::IsProgramRunning(const char* exePath) {
@@ -418,7 +450,9 @@ int FakePlatformOps::ListProfileDirs(std::string* dirs) {
 int FakePlatformOps::AppendLine(const char* path, const std::string& line) {
   if (ShouldFail(Op::AppendLine)) return 0;
   if (!DirectoryExists(ParentOf(Lower(path)))) return 0;
-  iniFiles_[Lower(path)] += line + "\r\n";
+  FileText& stored = iniFiles_[Lower(path)];
+  if (stored == nullptr) stored = std::make_shared<std::string>();
+  *stored += line + "\r\n";
   return 1;
 }
 
@@ -534,6 +568,16 @@ void FakePlatformOps::CloseOsHandle(OsHandle handle) {
   }
   if (!it->second.empty()) --objects_[it->second].holders;
   openHandles_.erase(it);
+  auto held = heldFiles_.find(handle);
+  if (held == heldFiles_.end()) return;
+  // Deleted through the handle: the file goes, whatever path names it; a
+  // path that names another file by now keeps it.
+  auto named = iniFiles_.find(held->second.path);
+  if (held->second.deleteOnClose && named != iniFiles_.end() &&
+      named->second == held->second.file) {
+    iniFiles_.erase(named);
+  }
+  heldFiles_.erase(held);
 }
 
 int FakePlatformOps::OpenProcessTokenForQuery(OsHandle* token) {

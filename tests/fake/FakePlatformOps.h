@@ -33,11 +33,11 @@ class FakePlatformOps final : public PlatformOps {
     EqualSids,
     AllocateZeroed,
     ExpandEnvironment,
-    ReadIniSectionNames,
-    ReadIniSection,
-    ReadFileBytes,
-    WriteFileBytes,
-    RemoveFile,
+    ReadIniString,
+    OpenHeldFile,
+    ReadHeldFile,
+    RewriteHeldFile,
+    DeleteHeldFile,
     IsProgramRunning,
     ListProfileDirs,
     AppendLine,
@@ -110,6 +110,8 @@ class FakePlatformOps final : public PlatformOps {
   void SetIniText(const std::string& path, const std::string& text);
   // The text of an INI file, or nullopt when it does not exist.
   std::optional<std::string> IniText(const std::string& path) const;
+  // Removes an INI file, as another program might.
+  void RemoveIni(const std::string& path);
   // The session this process runs in. Services, and so every deployment
   // engine, run in session 0.
   unsigned long sessionId = 1;
@@ -140,6 +142,10 @@ class FakePlatformOps final : public PlatformOps {
     kTruncates,          // the new text, cut off half way
     kDropsOtherSection,  // the key is set, another section is lost
     kLeavesKeyUnset,     // nothing changes; a missing file is made empty
+    kAddsLine,           // the key is set, and another program adds a line
+    // Cut off half way, and then the file's folder is swapped for a link to
+    // another one: the path names a file holding "decoy".
+    kTruncatesThenPathSwapped,
   };
   // Makes the WriteIniString call with the given 0-based index misbehave.
   void MisbehaveOnWrite(int call, WriteFault fault);
@@ -148,6 +154,8 @@ class FakePlatformOps final : public PlatformOps {
   // when index is kEveryCall.
   static constexpr int kEveryCall = -1;
   void FailCall(Op op, int index = kEveryCall);
+  // Makes that call run out of memory (throw std::bad_alloc) instead.
+  void RunOutOfMemoryOnCall(Op op, int index);
   int CallCount(Op op) const { return calls_[static_cast<int>(op)]; }
 
   // -- what happened -------------------------------------------------------
@@ -181,12 +189,13 @@ class FakePlatformOps final : public PlatformOps {
                  const char* path) override;
   int WriteIniString(const char* section, const char* key, const char* value,
                      const char* path) override;
-  int ReadIniSectionNames(const char* path, std::string* names) override;
-  int ReadIniSection(const char* section, const char* path,
-                     std::string* lines) override;
-  int ReadFileBytes(const char* path, std::string* bytes, int* exists) override;
-  int WriteFileBytes(const char* path, const std::string& bytes) override;
-  int RemoveFile(const char* path) override;
+  int ReadIniString(const char* section, const char* key, const char* path,
+                    std::string* value) override;
+  int OpenHeldFile(const char* path, OsHandle* file, int* created) override;
+  int ReadHeldFile(OsHandle file, std::string* bytes) override;
+  int RewriteHeldFile(OsHandle file, const std::string& bytes) override;
+  int DeleteHeldFile(OsHandle file) override;
+  int PathNamesHeldFile(const char* path, OsHandle file) override;
   int IsProgramRunning(const char* exePath) override;
   int ListProfileDirs(std::string* dirs) override;
   int AppendLine(const char* path, const std::string& line) override;
@@ -232,13 +241,23 @@ class FakePlatformOps final : public PlatformOps {
 
   int calls_[kOpCount] = {};
   std::map<int, std::set<int>> failures_;  // op -> call indexes (or -1)
+  std::map<int, std::set<int>> outOfMemory_;  // op -> call indexes
   std::map<int, WriteFault> writeFaults_;  // WriteIniString call -> fault
   std::set<std::string> directories_;      // lower-case paths
   std::map<std::string, std::optional<VersionResource>> files_;
   std::map<std::string, VersionQuirks> versionQuirks_;
   // Version values handed out by QueryVersionValue, each its own block.
   std::vector<std::shared_ptr<char[]>> handedOut_;
-  std::map<std::string, std::string> iniFiles_;
+  // A file's text, shared with every handle held on it: a path can come to
+  // name another file while a handle still holds the first.
+  using FileText = std::shared_ptr<std::string>;
+  std::map<std::string, FileText> iniFiles_;  // by lower-case path
+  struct Held {
+    std::string path;  // lower case
+    FileText file;
+    bool deleteOnClose = false;
+  };
+  std::map<OsHandle, Held> heldFiles_;
   std::map<std::string, RegistryValue> registry_;  // lower-case "key\\name"
   struct NamedObject {
     HeldObject made;

@@ -243,16 +243,18 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
       {"key left unset", Fault::kLeavesKeyUnset, std::nullopt, 0, true, true},
       {"empty file created", Fault::kLeavesKeyUnset, std::nullopt, 0, false,
        true},
-      // The snapshot reads three sections; the fourth read is the check.
-      {"cannot be read back", std::nullopt, Op::ReadIniSection, 3, true, true},
-      {"file cannot be kept first", std::nullopt, Op::ReadFileBytes, 0, true,
+      // The first read keeps the file; the second is the check.
+      {"cannot be read back", std::nullopt, Op::ReadHeldFile, 1, true, true},
+      {"file cannot be kept first", std::nullopt, Op::ReadHeldFile, 0, true,
        true},
       {"truncated, bytes cannot be put back", Fault::kTruncates,
-       Op::WriteFileBytes, FakePlatformOps::kEveryCall, true, false},
-      {"created, cannot be removed", Fault::kLeavesKeyUnset, Op::RemoveFile,
+       Op::RewriteHeldFile, FakePlatformOps::kEveryCall, true, false},
+      {"created, cannot be removed", Fault::kLeavesKeyUnset, Op::DeleteHeldFile,
        FakePlatformOps::kEveryCall, false, false},
       {"already off, truncates", Fault::kTruncates, std::nullopt, 0, true,
        true, true},
+      {"another program adds a line meanwhile", Fault::kAddsLine, std::nullopt,
+       0, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -280,16 +282,61 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
   }
 }
 
+// Files the profile API writes as asked, however odd: each write counts.
 TEST(WriteSkipSettingVerification, WriteThatKeepsEverythingElseCounts) {
-  FakePlatformOps ops;
-  ops.SetIniText(kTwain,
-                 "[Special]\r\n; note\r\nDuplex = 1\r\nEnableVeloRidePass=1\r\n"
-                 "[Special]\r\nSecond=2\r\n[Other]\r\n");
-  DetectionResult detection = Found(false, true, false);
-  WriteSkipSetting(ops, detection, kDialog, kSkipOff, kSkipSettingKey);
-  ASSERT_EQ(1u, ops.messages.size());
-  EXPECT_EQ("End", ops.messages[0].caption);
-  EXPECT_EQ(0, ops.ReadIniInt("Special", kSkipSettingKey, kTwain));
+  const std::string files[] = {
+      "[Special]\r\n; note\r\nDuplex = 1\r\nEnableVeloRidePass=1\r\n"
+      "[Special]\r\nSecond=2\r\n[Other]\r\n",
+      // The first of two keys of the name is the one read and written.
+      "[Special]\r\nEnableVeloRidePass=1\r\nEnableVeloRidePass=1\r\n",
+      // The profile API keeps the file's spelling of the key.
+      "[special]\r\nenableveloridepass=1\r\n",
+  };
+  for (const std::string& text : files) {
+    SCOPED_TRACE(text);
+    FakePlatformOps ops;
+    ops.SetIniText(kTwain, text);
+    DetectionResult detection = Found(false, true, false);
+    WriteSkipSetting(ops, detection, kDialog, kSkipOff, kSkipSettingKey);
+    ASSERT_EQ(1u, ops.messages.size());
+    EXPECT_EQ("End", ops.messages[0].caption);
+    EXPECT_EQ(0, ops.ReadIniInt("Special", kSkipSettingKey, kTwain));
+  }
+}
+
+// What a failed check leaves to report when the file cannot be put back:
+// no memory to check with, or a path that names another file by the time
+// the file would be put back (its folder swapped for a link), which is
+// never written to.
+TEST(WriteSkipSettingVerification, UncheckedOrRedirectedWritesAreNotRestored) {
+  using Fault = FakePlatformOps::WriteFault;
+  const std::string original = "[Special]\r\nEnableVeloRidePass=1\r\n";
+  const struct {
+    const char* name;
+    std::optional<Fault> fault;
+    bool outOfMemoryInCheck;
+    std::optional<std::string> pathAfter;
+  } cases[] = {
+      {"out of memory in the check", std::nullopt, true,
+       "[Special]\r\nEnableVeloRidePass=0\r\n"},
+      {"folder swapped before the restore", Fault::kTruncatesThenPathSwapped,
+       false, "decoy"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatformOps ops;
+    ops.SetIniText(kTwain, original);
+    if (c.fault) ops.MisbehaveOnWrite(0, *c.fault);
+    if (c.outOfMemoryInCheck) {
+      ops.RunOutOfMemoryOnCall(FakePlatformOps::Op::ReadHeldFile, 1);
+    }
+    DetectionResult detection = Found(false, true, false);
+    const OptionWriteResult result = WriteOption(
+        ops, detection, kSkipOff, kSkipSettingKey, WriteMode::kEveryFile);
+    EXPECT_EQ(FileWriteOutcome::kFailedNotRestored, result.files[2]);
+    EXPECT_EQ(c.pathAfter, ops.IniText(kTwain));
+    EXPECT_EQ(0, ops.OpenHandleCount()) << "the held file is closed";
+  }
 }
 
 TEST(SkipSettingMessages, LongestReportsFitTheirBuffer) {

@@ -340,7 +340,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
       {"test off: Lumora's INI file missing reads as off",
        [](auto& ops) {
          Install(ops, kOff, kOff);
-         ops.RemoveFile(kCaptureIni);
+         ops.RemoveIni(kCaptureIni);
        },
        {"test", "off"},
        exit_status::kSuccess,
