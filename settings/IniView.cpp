@@ -9,59 +9,14 @@
 
 namespace {
 
-constexpr unsigned char kNoBreakSpace = 0xA0;  // in every ANSI code page
 constexpr unsigned char kDosEndOfFile = 0x1A;  // ^Z, found on old media
 
-bool IsAsciiSpace(unsigned char c) {
+// What the profile API trims: the C locale's white space and ^Z, also in
+// Unicode text (Wine's reader, checked against this parser by the contract
+// tests, trims no other character, not even the no-break space).
+bool IsSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r') || c == kDosEndOfFile;
 }
-
-// The length of the white space that ends at `end` (exclusive) or starts at
-// `start`, in ANSI or UTF-8 text: Unicode text knows more spaces than ANSI.
-class Spaces {
- public:
-  explicit Spaces(bool utf8) : utf8_(utf8) {}
-
-  std::size_t At(const std::string& text, std::size_t start,
-                 std::size_t end) const {
-    const unsigned char c = static_cast<unsigned char>(text[start]);
-    if (IsAsciiSpace(c)) return 1;
-    if (!utf8_) return c == kNoBreakSpace ? 1 : 0;
-    for (const char* space : kUnicodeSpaces) {
-      const std::size_t length = std::char_traits<char>::length(space);
-      if (end - start >= length && text.compare(start, length, space) == 0) {
-        return length;
-      }
-    }
-    return 0;
-  }
-
-  std::size_t Before(const std::string& text, std::size_t start,
-                     std::size_t end) const {
-    const unsigned char c = static_cast<unsigned char>(text[end - 1]);
-    if (IsAsciiSpace(c)) return 1;
-    if (!utf8_) return c == kNoBreakSpace ? 1 : 0;
-    for (const char* space : kUnicodeSpaces) {
-      const std::size_t length = std::char_traits<char>::length(space);
-      if (end - start >= length &&
-          text.compare(end - length, length, space) == 0) {
-        return length;
-      }
-    }
-    return 0;
-  }
-
- private:
-  // U+0085, U+00A0, U+1680, U+2000 to U+200A, U+2028, U+2029, U+202F,
-  // U+205F and U+3000 in UTF-8.
-  static constexpr const char* kUnicodeSpaces[] = {
-      "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80",
-      "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83", "\xE2\x80\x84",
-      "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88",
-      "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9",
-      "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80"};
-  bool utf8_;
-};
 
 void AppendUtf8(std::uint32_t code, std::string& out) {
   if (code < 0x80) {
@@ -124,32 +79,25 @@ IniView ParseIni(const std::string& bytes) {
   std::string converted;
   const std::string* text = &bytes;
   std::size_t start = 0;
-  bool unicode = false;
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     start = 3;
-    unicode = true;
   } else if (bytes.compare(0, 2, "\xFF\xFE") == 0 ||
              bytes.compare(0, 2, "\xFE\xFF") == 0) {
     converted = Utf16ToUtf8(bytes, 2, bytes[0] == '\xFE');
     text = &converted;
-    unicode = true;
   }
-  const Spaces spaces(unicode);
+  const auto spaceAt = [text](std::size_t at) { return IsSpace((*text)[at]); };
 
   IniView view(1);
   bool afterNameless = false;  // the section's last entry has no name
   while (start < text->size()) {
-    std::size_t next = text->find('\n', start);
+    std::size_t next = text->find_first_of("\r\n", start);
     next = next == std::string::npos ? text->size() : next + 1;
     std::size_t begin = start;
     std::size_t end = next;
     start = next;
-    while (begin < end && (*text)[end - 1] == '\n') --end;
-    for (std::size_t skip; begin < end && (skip = spaces.At(*text, begin, end));)
-      begin += skip;
-    for (std::size_t skip;
-         end > begin && (skip = spaces.Before(*text, begin, end));)
-      end -= skip;
+    while (begin < end && spaceAt(begin)) ++begin;
+    while (end > begin && spaceAt(end - 1)) --end;
     if (begin == end) continue;
 
     const auto lineBegin = text->begin() + static_cast<std::ptrdiff_t>(begin);
@@ -159,8 +107,12 @@ IniView ParseIni(const std::string& bytes) {
           std::find(std::make_reverse_iterator(lineEnd),
                     std::make_reverse_iterator(lineBegin + 1), ']');
       if (close.base() != lineBegin + 1) {
-        const auto name = static_cast<std::size_t>(close.base() - lineBegin);
-        view.push_back({text->substr(begin + 1, name - 2), {}});
+        std::size_t nameBegin = begin + 1;
+        std::size_t nameEnd = begin + static_cast<std::size_t>(
+                                          close.base() - lineBegin) - 1;
+        while (nameBegin < nameEnd && spaceAt(nameBegin)) ++nameBegin;
+        while (nameEnd > nameBegin && spaceAt(nameEnd - 1)) --nameEnd;
+        view.push_back({text->substr(nameBegin, nameEnd - nameBegin), {}});
         afterNameless = false;
         continue;
       }
@@ -171,13 +123,9 @@ IniView ParseIni(const std::string& bytes) {
                                  text->begin());
     if (equals < end) {
       std::size_t nameEnd = equals;
-      for (std::size_t skip;
-           nameEnd > begin && (skip = spaces.Before(*text, begin, nameEnd));)
-        nameEnd -= skip;
+      while (nameEnd > begin && spaceAt(nameEnd - 1)) --nameEnd;
       std::size_t valueBegin = equals + 1;
-      for (std::size_t skip; valueBegin < end &&
-                             (skip = spaces.At(*text, valueBegin, end));)
-        valueBegin += skip;
+      while (valueBegin < end && spaceAt(valueBegin)) ++valueBegin;
       entry.name = text->substr(begin, nameEnd - begin);
       entry.hasValue = true;
       entry.value = text->substr(valueBegin, end - valueBegin);

@@ -37,11 +37,10 @@ using IniView = std::vector<IniSection>;
 // - a UTF-8 byte-order mark is skipped, and text after a UTF-16 one is read
 //   as UTF-16 (converted to UTF-8 here); anything else is text in the ANSI
 //   code page, read byte for byte;
-// - lines end at a line feed; each is trimmed of spaces, tabs, carriage
-//   returns, ^Z and the no-break space (and in Unicode text the other
-//   Unicode spaces), and an empty line is dropped;
+// - a line ends at a line feed or a carriage return; each is trimmed of
+//   spaces, tabs, line breaks and ^Z, and an empty line is dropped;
 // - a line that starts with '[' and holds a ']' names a section: the text
-//   between the '[' and the last ']', not trimmed; what follows is ignored;
+//   between the '[' and the last ']', trimmed; what follows is ignored;
 // - any other line is an entry, split at its first '=', name and value
 //   each trimmed; a nameless line directly after another nameless one is
 //   dropped.
