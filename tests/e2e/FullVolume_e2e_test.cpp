@@ -7,7 +7,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "tests/e2e/E2ETest.h"
 
@@ -79,6 +82,50 @@ TEST_F(FullVolumeE2E, FileThatCouldNotBeCreatedIsRemovedAndReported) {
   RunAndExpectCaptureReported();
   EXPECT_FALSE(ScannerInstall::ReadFile(install.CaptureIni()).has_value())
       << "no empty file is left behind";
+}
+
+// A user who may write in the capture application's folder swaps it for a
+// link to another folder of theirs while the write is checked (Wine follows
+// a Unix symbolic link in its prefix as Windows follows a junction): the
+// kept bytes are put back nowhere, and the run says so. swap_on_write.py,
+// which full_volume.sh starts, swaps the folder the moment the profile API
+// has written the file; the check of a 1 MB file takes far longer. Where
+// the swap cannot be made, or lands after the restore, the case is skipped,
+// never passed.
+TEST_F(FullVolumeE2E, NothingIsPutBackWhereTheFolderWasSwappedForALink) {
+  if (std::getenv("VRP_SWAP_WATCHER") == nullptr) {
+    GTEST_SKIP() << "no folder-swapping watcher: full_volume.sh starts one";
+  }
+  const std::string volume = std::getenv("VRP_FULL_VOLUME");
+  std::string original = "[Special]\r\nEnableVeloRidePass=0\r\n";
+  for (int i = 0; original.size() < (1u << 20); ++i) {
+    original += "[Unit" + std::to_string(i) + "]\r\nDpi=300\r\n";
+  }
+  ScannerInstall::WriteFile(install.CaptureIni(), original);
+  CreateDirectoryA((volume + "\\Decoy").c_str(), nullptr);
+  ScannerInstall::WriteFile(volume + "\\Decoy\\UnitPrefs.ini", "decoy");
+  ScannerInstall::WriteFile(volume + "\\arm", "");
+  for (int wait = 0; !ScannerInstall::ReadFile(volume + "\\armed"); ++wait) {
+    if (wait == 1000) GTEST_SKIP() << "the watcher did not arm";
+    Sleep(10);
+  }
+  FillVolume();
+  const ConsoleRun run = RunConsoleProgram("vrpset.exe", "set on /fo json");
+  if (!ScannerInstall::ReadFile(volume + "\\swapped")) {
+    GTEST_SKIP() << "the watcher did not swap the folder";
+  }
+  const auto json = nlohmann::json::parse(run.out);
+  const std::string result =
+      json.at("targets").at(2).at("files").at(0).at("result");
+  if (result == "failed") {
+    GTEST_SKIP() << "the swap landed after the file was put back";
+  }
+  EXPECT_EQ(4u, run.status);
+  EXPECT_EQ("failed, not restored", result);
+  const auto decoy = ScannerInstall::ReadFile(volume + "\\Decoy\\UnitPrefs.ini");
+  EXPECT_TRUE(decoy == std::optional<std::string>("decoy"))
+      << "nothing is written where the path leads after the swap; it holds "
+      << (decoy ? std::to_string(decoy->size()) + " bytes" : "no file");
 }
 
 }  // namespace
