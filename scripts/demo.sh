@@ -28,7 +28,17 @@ mkdir -p "$pictures"
 display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap '"$VRP_WINESERVER" -k 2>/dev/null; sleep 1; kill $xvfb 2>/dev/null' EXIT
+# Ends Wine and the virtual screen whatever happened, and keeps the run's
+# exit status: under set -e a failing step here would end the trap early.
+clean_up() {
+  local status=$?
+  "$VRP_WINESERVER" -k 2>/dev/null || true
+  "$VRP_WINESERVER" -w 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  exit "$status"
+}
+trap clean_up EXIT
 sleep 1
 DISPLAY=$display "$VRP_WINE" build/win64/bin/vrp_demo.exe \
   --pictures "Z:${pictures//\//\\}"

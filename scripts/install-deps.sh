@@ -10,7 +10,13 @@ packages=(
   wine wine64 fonts-wine              # running the 64-bit twin
   nlohmann-json3-dev                  # a real JSON parser for the tests
   ansible-core                        # a real deployment engine, end to end
+  osslsigncode openssl python3-yaml   # signing and checking a release
 )
+# The CycloneDX SBOM validator runs on Node.js from the npm registry; Debian's
+# Node.js where the machine has none.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 if [ "${1:-}" = demo ]; then
   packages+=(xvfb xauth imagemagick)  # a screen to take pictures of
 fi

@@ -57,8 +57,10 @@ for preset in host host-asan fuzz win64 win32; do
 done
 run_step "Ansible end to end" tests/ansible/run.sh
 run_step clang-tidy scripts/tidy.sh
-run_step "reproducible build" tests/check_reproducible.sh VRPSettingTool vrpset
+run_step "reproducible release" tests/check_reproducible.sh
+run_step "signed release, checked as a user would" tests/check_release.sh
 run_step "i686 exe under emulation" scripts/test-i686.sh
+run_step "demo, as a new user runs it" tests/check_demo.sh
 
 echo "tests: $total_passed passed, $total_failed failed"
 [ "$total_failed" -eq 0 ]

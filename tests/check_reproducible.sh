@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Builds the shipped exes twice from clean, each from its own copy of the
+# Makes the unsigned release twice from clean, each from its own copy of the
 # sources in folders of different names and lengths, and fails unless the
-# two builds are byte for byte the same: anyone can then check that an exe
-# came from a given commit by building it again.
-# Usage: check_reproducible.sh TARGET...   (from the source tree)
+# two are byte for byte the same: both exes, the zip, the SBOM, SHA256SUMS
+# and the winget manifests. Anyone can then check that a release came from
+# a given commit by making it again.
+# Usage: check_reproducible.sh   (from the source tree)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-targets=("$@")
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 work=build/reproducible
 rm -rf "$work"
-for copy in a/src another-folder/sources; do
+copies=(a/src another-folder/sources)
+for copy in "${copies[@]}"; do
   dest=$work/$copy
   mkdir -p "$dest"
   # The working tree's files as git sees them (a removed file is skipped).
@@ -17,21 +19,24 @@ for copy in a/src another-folder/sources; do
     while IFS= read -r -d '' file; do
       [ -e "$file" ] && printf '%s\0' "$file"
     done | xargs -0 cp --parents -t "$dest"
-  (cd "$dest" && cmake --preset win32 >/dev/null &&
-     cmake --build --preset win32 -j2 --target "${targets[@]}" >/dev/null) ||
-    { echo "FAIL: the build in $dest failed"; exit 1; }
+  (cd "$dest" && scripts/release.sh --url-base https://downloads.example.invalid/vrp \
+     >/dev/null) || { echo "FAIL: the release in $dest failed"; exit 1; }
 done
+first=$work/${copies[0]}/dist
+second=$work/${copies[1]}/dist
 status=0
-for target in "${targets[@]}"; do
-  first=$work/a/src/build/win32/bin/$target.exe
-  second=$work/another-folder/sources/build/win32/bin/$target.exe
-  if cmp -s "$first" "$second"; then
-    echo "ok   $target.exe is reproducible: $(sha256sum <"$first" | cut -d' ' -f1)"
+while IFS= read -r file; do
+  if cmp -s "$first/$file" "$second/$file"; then
+    echo "ok   $file is reproducible: $(sha256sum <"$first/$file" | cut -d' ' -f1)"
   else
-    echo "FAIL $target.exe differs between two clean builds:"
-    cmp -l "$first" "$second" | head -5
+    echo "FAIL $file differs between two clean releases"
     status=1
   fi
-done
+done < <(cd "$first" && find . -type f | sed 's|^\./||' | sort)
+if ! diff -q <(cd "$first" && find . -type f | sort) \
+             <(cd "$second" && find . -type f | sort) >/dev/null; then
+  echo "FAIL the two releases hold different files"
+  status=1
+fi
 rm -rf "$work"
 exit $status

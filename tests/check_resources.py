@@ -167,13 +167,18 @@ def parse_version(blob):
     return fixed, strings, translations
 
 
-def check_console_program(resources):
+def version_text(version):
+    """The resources' form of a version "1.0.0": "1, 0, 0, 0"."""
+    return ", ".join(version.split(".") + ["0"])
+
+
+def check_console_program(resources, version):
     """vrpset.exe: a version resource of its own, and a manifest that asks
     for no elevation."""
     _, strings, translations = parse_version(resources[(RT_VERSION, 1)])
     check(strings.get("OriginalFilename") == "vrpset.exe" and
-          strings.get("FileVersion") == "1, 0, 0, 0",
-          "version resource of vrpset.exe 1, 0, 0, 0")
+          strings.get("FileVersion") == version_text(version),
+          f"version resource of vrpset.exe {version_text(version)}")
     check(translations == [0x0409, 1200], "one translation: US English, Unicode")
     manifest = resources[(RT_MANIFEST, 1)].decode("utf-8")
     check('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>'
@@ -183,10 +188,13 @@ def check_console_program(resources):
 
 
 def main():
+    """check_resources.py EXE VERSION (the project's "1.0.0")."""
     with open(sys.argv[1], "rb") as f:
         resources = read_resources(f.read())
+    version = sys.argv[2]
+    major, minor, patch = (int(part) for part in version.split("."))
     if sys.argv[1].lower().endswith("vrpset.exe"):
-        check_console_program(resources)
+        check_console_program(resources, version)
         print(f"resources: {'FAILED' if failures else 'all as built'}")
         return 1 if failures else 0
 
@@ -208,7 +216,7 @@ def main():
         WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT,
         WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0, [
             (STATIC, 128, -1, (11, 17, 20, 20), SS_ICON, 0),
-            (STATIC, "VRP Setting Tool Version 1.0", -1, (40, 10, 119, 8), 0,
+            (STATIC, f"VRP Setting Tool Version {major}.{minor}", -1, (40, 10, 119, 8), 0,
              SS_NOPREFIX | WS_GROUP),
             (STATIC, "Copyright (C) 2026 Norvel Corporation. All rights "
              "reserved.", -1, (40, 25, 188, 8), 0, WS_GROUP),
@@ -233,17 +241,18 @@ def main():
           "IDR_MAINFRAME: 32x32 and 16x16, 16 colours")
 
     fixed, strings, translations = parse_version(resources[(RT_VERSION, 1)])
-    check(fixed[0] == 0xFEEF04BD and fixed[2:6] == (0x10000, 0, 0x10000, 0),
-          "file and product version 1.0.0.0")
+    numbers = (major << 16 | minor, patch << 16)
+    check(fixed[0] == 0xFEEF04BD and fixed[2:6] == numbers * 2,
+          f"file and product version {version}.0")
     expected = {
         "Comments": "", "CompanyName": "",
         "FileDescription": "VRPSettingTool MFC Application",
-        "FileVersion": "1, 0, 0, 0", "InternalName": "VRPSettingTool",
+        "FileVersion": version_text(version), "InternalName": "VRPSettingTool",
         "LegalCopyright":
             "Copyright (C) 2026 Norvel Corporation. All rights reserved.",
         "LegalTrademarks": "", "OriginalFilename": "VRPSettingTool.EXE",
         "PrivateBuild": "", "ProductName": "VRPSettingTool",
-        "ProductVersion": "1, 0, 0, 0", "SpecialBuild": ""}
+        "ProductVersion": version_text(version), "SpecialBuild": ""}
     for key, value in expected.items():
         check(strings.get(key) == value, f"version string {key} = {value!r}")
     check(translations == [0x0409, 1200], "one translation: US English, Unicode")

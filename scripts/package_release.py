@@ -1,0 +1,268 @@
+#!/usr/bin/env python3
+"""Writes a release's files into DIST from the exes already there (signed or
+not) and their linker maps: THIRD-PARTY-NOTICES.txt and README.txt, the zip,
+the CycloneDX SBOM, SHA256SUMS and, with a URL base, the winget manifests.
+Every file is the same for the same inputs: times come from
+SOURCE_DATE_EPOCH, entries are sorted, nothing of the machine goes in.
+
+Usage: package_release.py VERSION MAPS DIST [URL_BASE]
+  MAPS: the folder holding VRPSettingTool.exe.map and vrpset.exe.map
+"""
+import hashlib
+import json
+import os
+import re
+import subprocess
+import sys
+import time
+import uuid
+import zipfile
+
+EXES = ["VRPSettingTool.exe", "vrpset.exe"]
+PUBLISHER = "Norvel Corporation"
+PACKAGE_ID = "Norvel.VRPSettingTool"
+
+# What the link pulls in, by the Debian package that ships it: the
+# component's name, its licence as an SPDX expression (from the package's
+# copyright file), and which of the package's files belong to it.
+COMPONENTS = [
+    ("winpthreads", "mingw-w64-i686-dev", "MIT AND BSD-3-Clause",
+     re.compile(r"/libpthread\.a$")),
+    ("mingw-w64-runtime", "mingw-w64-i686-dev",
+     "ZPL-2.1 AND LicenseRef-public-domain",
+     re.compile(r".*")),
+    ("libstdc++", "g++-mingw-w64-i686-posix",
+     "GPL-3.0-or-later WITH GCC-exception-3.1",
+     re.compile(r"/libstdc\+\+\.a$")),
+    ("libgcc", "gcc-mingw-w64-i686-posix",
+     "GPL-3.0-or-later WITH GCC-exception-3.1",
+     re.compile(r".*")),
+]
+# The tool chain that built the exes.
+TOOLS = ["g++-mingw-w64-i686-posix", "binutils-mingw-w64-i686"]
+
+
+def package_of(path):
+    """The Debian package that ships a file."""
+    real = os.path.realpath(path)
+    out = subprocess.run(["dpkg", "-S", real], capture_output=True,
+                         text=True, check=True).stdout
+    return out.split(":", 1)[0]
+
+
+def package_version(package):
+    return subprocess.run(["dpkg-query", "-W", "-f=${Version}", package],
+                          capture_output=True, text=True, check=True).stdout
+
+
+def package_arch(package):
+    return subprocess.run(["dpkg-query", "-W", "-f=${Architecture}", package],
+                          capture_output=True, text=True, check=True).stdout
+
+
+def purl(package):
+    version = package_version(package).replace("+", "%2B").replace(":", "%3A")
+    return f"pkg:deb/debian/{package}@{version}?arch={package_arch(package)}"
+
+
+def linked_files(map_path):
+    """The system's files a linker map says went into the exe: the archive
+    members it included and the objects it loaded."""
+    files = set()
+    with open(map_path, encoding="utf-8", errors="replace") as text:
+        for line in text:
+            member = re.match(r"^(/\S+?\.a)\(", line)
+            if member:
+                files.add(os.path.normpath(member.group(1)))
+            loaded = re.match(r"^LOAD (/usr/\S+\.o)$", line.strip())
+            if loaded:
+                files.add(os.path.normpath(loaded.group(1)))
+    return files
+
+
+def components_of(files):
+    """{component name: (package, licence, [file names])}."""
+    found = {}
+    for path in sorted(files):
+        package = package_of(path)
+        for name, owner, licence, pattern in COMPONENTS:
+            if owner == package and pattern.search(path):
+                found.setdefault(name, (package, licence, []))[2].append(
+                    os.path.basename(path))
+                break
+        else:
+            sys.exit(f"no component for {path} ({package})")
+    return found
+
+
+def hashes(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    return {"SHA-256": hashlib.sha256(data).hexdigest(),
+            "SHA-512": hashlib.sha512(data).hexdigest()}
+
+
+def notices(components):
+    """THIRD-PARTY-NOTICES.txt: what is linked in, and each package's
+    copyright file as Debian gives it."""
+    lines = ["Third-party software in VRPSettingTool.exe and vrpset.exe",
+             "",
+             "Both exes are statically linked with the following parts of the",
+             "MinGW-w64 tool chain, as Debian packages them. Each package's",
+             "copyright file follows in full; the GCC Runtime Library",
+             "Exception, under which libgcc and libstdc++ are linked into",
+             "programs of any licence, is part of GCC's.", ""]
+    for name, (package, licence, files) in sorted(components.items()):
+        lines.append(f"- {name} ({licence}): {', '.join(sorted(set(files)))}")
+        lines.append(f"  from the Debian package {package} "
+                     f"{package_version(package)}")
+    for package in sorted({package for package, _, _ in components.values()}):
+        lines += ["", "=" * 72, f"{package}: /usr/share/doc/{package}/copyright",
+                  "=" * 72, ""]
+        with open(f"/usr/share/doc/{package}/copyright", encoding="utf-8") as f:
+            lines += f.read().splitlines()
+    return "\r\n".join(lines) + "\r\n"
+
+
+def write_zip(path, folder, entries, epoch):
+    """A zip that is the same bytes for the same entries: sorted, fixed
+    times and modes, no extra fields."""
+    stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
+    with zipfile.ZipFile(path, "w") as archive:
+        folder_info = zipfile.ZipInfo(folder + "/", stamp)
+        folder_info.external_attr = 0o40755 << 16 | 0x10
+        folder_info.create_system = 3
+        archive.writestr(folder_info, b"")
+        for name in sorted(entries):
+            info = zipfile.ZipInfo(f"{folder}/{name}", stamp)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.external_attr = 0o100644 << 16
+            info.create_system = 3
+            archive.writestr(info, entries[name], compresslevel=9)
+
+
+def sbom(version, dist, zip_name, per_exe, components, epoch):
+    """CycloneDX 1.6: the release, both exes, what is linked into each and
+    the tool chain."""
+    refs = {name: f"pkg:{name}" for name in components}
+    library_entries = []
+    for name, (package, licence, files) in sorted(components.items()):
+        library_entries.append({
+            "type": "library", "bom-ref": refs[name], "name": name,
+            "version": package_version(package), "purl": purl(package),
+            "licenses": [{"expression": licence}],
+            "properties": [{"name": "linked-files",
+                            "value": " ".join(sorted(set(files)))}]})
+    exe_entries = []
+    dependencies = []
+    for exe in EXES:
+        exe_entries.append({
+            "type": "application", "bom-ref": f"exe:{exe}", "name": exe,
+            "version": version,
+            "hashes": [{"alg": alg, "content": value}
+                       for alg, value in hashes(os.path.join(dist, exe)).items()]})
+        dependencies.append({"ref": f"exe:{exe}",
+                             "dependsOn": sorted(refs[name]
+                                                 for name in per_exe[exe])})
+    zip_hashes = hashes(os.path.join(dist, zip_name))
+    document = {
+        "bomFormat": "CycloneDX", "specVersion": "1.6",
+        "serialNumber": "urn:uuid:" + str(uuid.uuid5(
+            uuid.NAMESPACE_URL, f"vrpsettingtool:{version}:"
+            f"{zip_hashes['SHA-256']}")),
+        "version": 1,
+        "metadata": {
+            "timestamp": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch)),
+            "tools": {"components": [
+                {"type": "application", "name": tool,
+                 "version": package_version(tool), "purl": purl(tool)}
+                for tool in TOOLS]},
+            "component": {
+                "type": "application", "bom-ref": "release",
+                "name": "VRPSettingTool", "version": version,
+                "supplier": {"name": PUBLISHER},
+                "description": f"{zip_name}: VRPSettingTool.exe and vrpset.exe "
+                               "for 32-bit Windows",
+                "hashes": [{"alg": alg, "content": value}
+                           for alg, value in zip_hashes.items()]}},
+        "components": exe_entries + library_entries,
+        "dependencies": [{"ref": "release",
+                          "dependsOn": [f"exe:{exe}" for exe in EXES]}]
+                        + dependencies + [{"ref": ref, "dependsOn": []}
+                                          for ref in sorted(refs.values())],
+    }
+    return json.dumps(document, indent=2, sort_keys=True) + "\n"
+
+
+def winget(version, zip_name, zip_sha256, url_base, folder):
+    common = f"PackageIdentifier: {PACKAGE_ID}\nPackageVersion: {version}\n"
+    tail = "ManifestVersion: 1.12.0\n"
+    files = "".join(f"- RelativeFilePath: {folder}\\{exe}\n"
+                    f"  PortableCommandAlias: {exe[:-4]}\n" for exe in EXES)
+    return {
+        f"{PACKAGE_ID}.yaml":
+            common + "DefaultLocale: en-US\nManifestType: version\n" + tail,
+        f"{PACKAGE_ID}.installer.yaml":
+            common + "InstallerType: zip\nNestedInstallerType: portable\n"
+            "NestedInstallerFiles:\n" + files + "Installers:\n"
+            "- Architecture: x86\n"
+            f"  InstallerUrl: {url_base.rstrip('/')}/{zip_name}\n"
+            f"  InstallerSha256: {zip_sha256.upper()}\n"
+            "ManifestType: installer\n" + tail,
+        f"{PACKAGE_ID}.locale.en-US.yaml":
+            common + "PackageLocale: en-US\n"
+            f"Publisher: {PUBLISHER}\nPackageName: VRP Setting Tool\n"
+            "License: Proprietary\n"
+            "ShortDescription: Switches the EnableVeloRidePass option of the "
+            "RX-M7720B and RX-M7710B scanner software.\n"
+            "ManifestType: defaultLocale\n" + tail,
+    }
+
+
+def main():
+    version, maps, dist = sys.argv[1:4]
+    url_base = sys.argv[4] if len(sys.argv) > 4 else ""
+    epoch = int(os.environ["SOURCE_DATE_EPOCH"])
+    folder = f"VRPSettingTool-{version}-win32"
+    zip_name = f"{folder}.zip"
+
+    per_exe = {exe: components_of(linked_files(os.path.join(maps, exe + ".map")))
+               for exe in EXES}
+    components = {}
+    for found in per_exe.values():
+        for name, (package, licence, files) in found.items():
+            components.setdefault(name, (package, licence, []))[2].extend(files)
+
+    with open("README.md", encoding="utf-8") as f:
+        readme = f.read().replace("\n", "\r\n")
+    entries = {"README.txt": readme.encode("utf-8"),
+               "THIRD-PARTY-NOTICES.txt": notices(components).encode("utf-8")}
+    for exe in EXES:
+        with open(os.path.join(dist, exe), "rb") as f:
+            entries[exe] = f.read()
+    write_zip(os.path.join(dist, zip_name), folder, entries, epoch)
+
+    sbom_name = f"VRPSettingTool-{version}.cdx.json"
+    with open(os.path.join(dist, sbom_name), "w", encoding="utf-8",
+              newline="\n") as f:
+        f.write(sbom(version, dist, zip_name, per_exe, components, epoch))
+
+    summed = [zip_name, sbom_name] + EXES
+    summed += [f"unsigned/{exe}" for exe in EXES
+               if os.path.exists(os.path.join(dist, "unsigned", exe))]
+    with open(os.path.join(dist, "SHA256SUMS"), "w", newline="\n") as f:
+        for name in summed:
+            f.write(f"{hashes(os.path.join(dist, name))['SHA-256']}  {name}\n")
+
+    if url_base:
+        os.makedirs(os.path.join(dist, "winget"), exist_ok=True)
+        zip_sha256 = hashes(os.path.join(dist, zip_name))["SHA-256"]
+        for name, text in winget(version, zip_name, zip_sha256, url_base,
+                                 folder).items():
+            with open(os.path.join(dist, "winget", name), "w",
+                      newline="\n") as f:
+                f.write(text)
+
+
+if __name__ == "__main__":
+    main()
