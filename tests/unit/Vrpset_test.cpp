@@ -171,6 +171,14 @@ void Install(FakePlatformOps& ops, const std::string& twain,
   ops.SetIniText(kCaptureIni, capture);
 }
 
+// As Install with every file off, and ISIS too, whose RX-M7710B model
+// folder is missing.
+void InstallWithoutTheRx7710BFolder(FakePlatformOps& ops) {
+  Install(ops, kOff, kOff);
+  ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", "3.0");
+  ops.SetIniText(kIsisIniA, kOff);
+}
+
 TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
   const struct {
     const char* name;
@@ -357,11 +365,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        false,
        ""},
       {"set off with a model folder missing creates nothing",
-       [](auto& ops) {
-         Install(ops, kOff, kOff);
-         ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", "3.0");
-         ops.SetIniText(kIsisIniA, kOff);
-       },
+       &InstallWithoutTheRx7710BFolder,
        {"set", "off", "/fo", "json"},
        exit_status::kSuccess,
        true,
@@ -375,11 +379,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
                    RunConsoleCommand(ops, {"test", "off"}, &test));
        }},
       {"set on with a model folder missing: that file failed",
-       [](auto& ops) {
-         Install(ops, kOff, kOff);
-         ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", "3.0");
-         ops.SetIniText(kIsisIniA, kOff);
-       },
+       &InstallWithoutTheRx7710BFolder,
        {"set", "on", "/fo", "json"},
        exit_status::kPartial,
        true,
