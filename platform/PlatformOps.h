@@ -59,7 +59,7 @@ constexpr unsigned kUtf8 = 65001;
 enum class StdStream { kOut, kErr };
 
 // The entries of a list in which each is followed by a terminator, as the
-// section, profile and name lists below are handed out.
+// profile list below is handed out.
 inline std::vector<std::string> SplitTerminatedList(const std::string& list) {
   std::vector<std::string> entries;
   for (std::size_t start = 0; start < list.size();) {
