@@ -355,7 +355,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        false,
        false,
        ""},
-      {"test off: a value of 2 reads as off",
+      {"test off: a value of 2 reads as off, in query too",
        [](auto& ops) {
          Install(ops, "[Special]\r\nEnableVeloRidePass=2\r\n", kOff);
        },
@@ -363,7 +363,15 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        exit_status::kSuccess,
        false,
        false,
-       ""},
+       "",
+       [](auto& ops, const ConsoleText&) {
+         ConsoleText query;
+         RunConsoleCommand(ops, {"query", "/fo", "json"}, &query);
+         const auto json = nlohmann::json::parse(query.out);
+         EXPECT_EQ("off", json.at("state"));
+         EXPECT_EQ("off",
+                   json.at("targets").at(0).at("files").at(0).at("value"));
+       }},
       {"set off with a model folder missing creates nothing",
        &InstallWithoutTheRx7710BFolder,
        {"set", "off", "/fo", "json"},
