@@ -4,9 +4,9 @@
 
 #include "app/AboutDlg.h"
 #include "app/IconPlacement.h"
-#include "guards/InstanceGuard.h"
 #include "app/StartupSequence.h"
 #include "framework/WinApp.h"
+#include "guards/InstanceGuard.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CSettingToolDlg, CDialog)
@@ -30,8 +30,7 @@ BOOL CSettingToolDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   AddAboutItemToSystemMenu();
 
-  SendMessageA(m_hWnd, WM_SETICON, ICON_BIG,
-               reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL,
                reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -59,8 +58,8 @@ void CSettingToolDlg::OnOK() {
   if (!m_bUserCanChoose) return;
   m_bUserCanChoose = false;
   UpdateData(TRUE);
-  WriteSkipSetting(m_platform, m_state.detection, m_hWnd,
-                   m_state.m_nSkipState, kSkipSettingKey);
+  WriteSkipSetting(m_platform, m_state.detection, m_hWnd, m_state.m_nSkipState,
+                   kSkipSettingKey);
   ReleaseInstanceGuard(m_platform, m_state.m_hWriterLock);
   ReleaseInstanceGuard(m_platform, m_state.m_hGuard);
   CDialog::OnOK();

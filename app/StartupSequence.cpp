@@ -1,10 +1,10 @@
 #include "app/StartupSequence.h"
 
+#include "detect/Detectors.h"
+#include "detect/StartupWarning.h"
 #include "guards/AdminCheck.h"
 #include "guards/InstanceGuard.h"
 #include "guards/WriterLock.h"
-#include "detect/Detectors.h"
-#include "detect/StartupWarning.h"
 #include "settings/SkipSetting.h"
 
 namespace {

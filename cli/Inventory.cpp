@@ -63,7 +63,8 @@ std::vector<std::pair<ScanTarget, std::string>> CandidateFiles(
       const char* path = inventory.detection.*slot.path;
       if (*path != '\0') candidates.push_back({slot.target, path});
     } else if (length > 0 && length < sizeof windowsDir) {
-      candidates.push_back({slot.target, windowsDir + std::string(slot.suffix)});
+      candidates.push_back(
+          {slot.target, windowsDir + std::string(slot.suffix)});
     }
   }
   return candidates;
@@ -79,11 +80,10 @@ void FindVirtualStoreCopies(PlatformOps& ops, Inventory& inventory) {
   for (const std::string& profile : SplitTerminatedList(profiles)) {
     for (const auto& candidate : candidates) {
       const std::string& path = candidate.second;
-      const bool virtualized =
-          std::any_of(folders.begin(), folders.end(),
-                      [&](const std::string& folder) {
-                        return StartsWithFolder(path, folder);
-                      });
+      const bool virtualized = std::any_of(
+          folders.begin(), folders.end(), [&](const std::string& folder) {
+            return StartsWithFolder(path, folder);
+          });
       if (!virtualized) continue;
       const std::string copy =
           profile + "\\AppData\\Local\\VirtualStore" + path.substr(2);

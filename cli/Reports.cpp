@@ -123,8 +123,7 @@ std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
   json += TargetsJson(
       ops, inventory, withPaths,
       [&](const TargetReport& report) {
-        return ",\"version\":" +
-               JsonString(ops, report.version, versionLimit);
+        return ",\"version\":" + JsonString(ops, report.version, versionLimit);
       },
       [](const IniFileReport& file) {
         return ",\"value\":\"" + std::string(OptionName(file.value)) + "\"";
@@ -245,8 +244,7 @@ std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
                        std::string(summary.value == kSkipOn ? "on" : "off") +
                        "\",\"whatIf\":" + Bool(summary.whatIf) +
                        ",\"changed\":" + Bool(summary.changed) +
-                       ",\"writerLockSquatted\":" +
-                       Bool(summary.lockSquatted) +
+                       ",\"writerLockSquatted\":" + Bool(summary.lockSquatted) +
                        ",\"result\":\"" + summary.result +
                        "\",\"exitCode\":" + std::to_string(summary.exitStatus) +
                        ",\"targets\":";

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "guards/AdminCheck.h"
-#include "guards/InstanceGuard.h"
 #include "cli/ExitStatus.h"
 #include "cli/Inventory.h"
 #include "cli/Reports.h"
@@ -140,9 +138,8 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
                     " was made by another user: writing without it.\r\n";
   }
   Inventory inventory = TakeInventory(ops, false);
-  SetSummary summary = {command.value,          command.whatIf, false,
-                        "success",              squatted,
-                        exit_status::kSuccess};
+  SetSummary summary = {command.value, command.whatIf, false,
+                        "success",     squatted,       exit_status::kSuccess};
   if (!AnyUsable(inventory)) {
     summary.result = "not applicable";
     summary.exitStatus = exit_status::kNotApplicable;

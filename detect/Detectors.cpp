@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/BoundedString.h"
 #include "detect/VersionCheck.h"
+#include "platform/BoundedString.h"
 
 namespace {
 
@@ -76,9 +76,9 @@ bool ExpandInPlace(PlatformOps& ops, char (&dir)[kPathBufferSize]) {
 bool ReadInstallDir(PlatformOps& ops, char (&dir)[kPathBufferSize]) {
   unsigned long size = sizeof dir;
   unsigned long type = 0;
-  const long status =
-      ops.ReadRegistryValue(kCaptureAppKey, kCaptureAppValue,
-                            reinterpret_cast<unsigned char*>(dir), &size, &type);
+  const long status = ops.ReadRegistryValue(
+      kCaptureAppKey, kCaptureAppValue, reinterpret_cast<unsigned char*>(dir),
+      &size, &type);
   if (status != os_error::kSuccess) return false;
   if (type != reg_type::kString && type != reg_type::kExpandString) {
     return false;

@@ -26,9 +26,7 @@ bool BlockLengthFits(const void* block, unsigned long size) {
 
 bool IsSeparator(char c) { return c == ',' || c == '.'; }
 
-bool IsAsciiSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
+bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // atoi's reading (leading white space, an optional sign, decimal digits up to
 // the first other character, 0 without digits), but saturating instead of
@@ -73,8 +71,8 @@ bool ReadBlockVersion(PlatformOps& ops, const void* block,
                       char (&version)[kPathBufferSize]) {
   const void* translation = nullptr;
   unsigned translationLength = 0;
-  if (!ops.QueryVersionValue(block, "\\VarFileInfo\\Translation",
-                             &translation, &translationLength) ||
+  if (!ops.QueryVersionValue(block, "\\VarFileInfo\\Translation", &translation,
+                             &translationLength) ||
       translation == nullptr || translationLength < 4) {
     return false;
   }

@@ -54,9 +54,9 @@ int HoldsAdministrators(PlatformOps& ops, Membership rule) {
 
   void* buffer = ops.AllocateZeroed(size);
   unsigned long filled = 0;
-  const int listed = buffer != nullptr &&
-                     ops.GetTokenGroups(token, buffer, size, &filled,
-                                        &lastError);
+  const int listed =
+      buffer != nullptr &&
+      ops.GetTokenGroups(token, buffer, size, &filled, &lastError);
   ops.CloseOsHandle(token);
   if (!listed) {
     if (buffer != nullptr) ops.FreeBlock(buffer);
@@ -68,8 +68,7 @@ int HoldsAdministrators(PlatformOps& ops, Membership rule) {
     ops.FreeBlock(buffer);
     return 0;
   }
-  const bool member =
-      GroupListHolds(ops, buffer, size, administrators, rule);
+  const bool member = GroupListHolds(ops, buffer, size, administrators, rule);
   ops.FreeOsSid(administrators);
   ops.FreeBlock(buffer);
   return member ? 1 : 0;

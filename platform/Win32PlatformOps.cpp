@@ -117,10 +117,10 @@ bool IdentifyHandle(HANDLE file, FileIdentity* identity) {
 // Opens the file for its attributes only, sharing everything, so that a
 // running program's image can be asked too.
 bool IdentifyFile(const char* path, FileIdentity* identity) {
-  const FileHandle file = {CreateFileA(
-      path, FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  const FileHandle file = {
+      CreateFileA(path, FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
   return file.handle != INVALID_HANDLE_VALUE &&
          IdentifyHandle(file.handle, identity);
 }
@@ -192,8 +192,7 @@ int Win32PlatformOps::GetVersionInfo(const char* path, unsigned long size,
   return version != nullptr && version->getInfo(path, 0, size, block) ? 1 : 0;
 }
 
-int Win32PlatformOps::QueryVersionValue(const void* block,
-                                        const char* subBlock,
+int Win32PlatformOps::QueryVersionValue(const void* block, const char* subBlock,
                                         const void** data, unsigned* length) {
   void* found = nullptr;
   UINT foundLength = 0;
@@ -287,8 +286,7 @@ int Win32PlatformOps::DeleteHeldFile(OsHandle file) {
   // DELETE is asked for only now: held during the write it would shut out
   // the profile API, which opens the file without sharing deletion.
   const FileHandle deleter = {ReOpenFile(
-      file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      0)};
+      file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0)};
   if (deleter.handle == INVALID_HANDLE_VALUE) return 0;
   FILE_DISPOSITION_INFO disposition = {TRUE};
   return SetFileInformationByHandle(deleter.handle, FileDispositionInfo,
@@ -399,8 +397,7 @@ void Win32PlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
   *user = GetUserNameA(name, &length) ? name : "?";
 }
 
-int Win32PlatformOps::AnsiToCodePage(const std::string& ansi,
-                                     unsigned codePage,
+int Win32PlatformOps::AnsiToCodePage(const std::string& ansi, unsigned codePage,
                                      std::string* converted) {
   converted->clear();
   if (ansi.empty()) return 1;

@@ -108,8 +108,8 @@ IniView ParseIni(const std::string& bytes) {
                     std::make_reverse_iterator(lineBegin + 1), ']');
       if (close.base() != lineBegin + 1) {
         std::size_t nameBegin = begin + 1;
-        std::size_t nameEnd = begin + static_cast<std::size_t>(
-                                          close.base() - lineBegin) - 1;
+        std::size_t nameEnd =
+            begin + static_cast<std::size_t>(close.base() - lineBegin) - 1;
         while (nameBegin < nameEnd && spaceAt(nameBegin)) ++nameBegin;
         while (nameEnd > nameBegin && spaceAt(nameEnd - 1)) --nameEnd;
         view.push_back({text->substr(nameBegin, nameEnd - nameBegin), {}});
@@ -118,9 +118,8 @@ IniView ParseIni(const std::string& bytes) {
       }
     }
     IniEntry entry;
-    const std::size_t equals =
-        static_cast<std::size_t>(std::find(lineBegin, lineEnd, '=') -
-                                 text->begin());
+    const std::size_t equals = static_cast<std::size_t>(
+        std::find(lineBegin, lineEnd, '=') - text->begin());
     if (equals < end) {
       std::size_t nameEnd = equals;
       while (nameEnd > begin && spaceAt(nameEnd - 1)) --nameEnd;

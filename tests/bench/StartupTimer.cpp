@@ -121,9 +121,10 @@ void TimeSetOn(int runs) {
   const double base = Median(times[0]);
   std::printf("  ratio 8,000 : 0              %8.2f  (goal: at most 3)\n",
               Median(times[2]) / base);
-  std::printf("  ratio 32,000 : 0             %8.2f  (goal: at most 10, "
-              "and under 1 s)\n",
-              Median(times[3]) / base);
+  std::printf(
+      "  ratio 32,000 : 0             %8.2f  (goal: at most 10, "
+      "and under 1 s)\n",
+      Median(times[3]) / base);
 }
 
 }  // namespace
@@ -154,7 +155,8 @@ int main(int argc, char** argv) {
                 runs);
     std::printf("  VRPSettingTool.exe (x86_64)  %8.1f ms\n", toolMedian);
     std::printf("  bare MessageBoxA exe         %8.1f ms\n", bareMedian);
-    std::printf("  ratio                        %8.3f\n", toolMedian / bareMedian);
+    std::printf("  ratio                        %8.3f\n",
+                toolMedian / bareMedian);
 
     TimeToEnd("vrpset.exe", "query");  // warm both up once
     TimeToEnd("vrp_bare_console.exe", "");

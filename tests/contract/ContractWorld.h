@@ -24,7 +24,8 @@ class ContractWorld {
   virtual void WriteTextFile(const std::string& path,
                              const std::string& text) = 0;
   virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;
-  virtual void InstallProbe(const std::string& path, const ProbeFile& probe) = 0;
+  virtual void InstallProbe(const std::string& path,
+                            const ProbeFile& probe) = 0;
   virtual void SetRegistryValue(const std::string& name, unsigned long type,
                                 const std::string& bytes) = 0;
   // A mutex name no other process uses.

@@ -2,9 +2,8 @@
 // fuzz corpus and a few hundred generated ones (duplicates, odd white
 // space, CR/LF mixes, long lines, empty names, bytes above 0x7F) must read
 // alike through both: the same section names, and the same lines in each.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <cstring>
@@ -63,9 +62,9 @@ ApiView ReadThroughTheApi(const std::string& path) {
 // ANSI functions hand it out.
 std::string AsAnsi(const std::string& utf8) {
   std::wstring wide(utf8.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                          &wide[0], static_cast<int>(wide.size()))));
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
+      CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0],
+      static_cast<int>(wide.size()))));
   std::string ansi(wide.size() * 2, '\0');
   ansi.resize(static_cast<std::size_t>(WideCharToMultiByte(
       CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0],
@@ -110,7 +109,7 @@ ApiView ReadThroughTheParser(const std::string& bytes) {
 // trip readers up.
 std::vector<std::string> GeneratedFiles() {
   static const char* const kPieces[] = {
-      "[Special]", "[special]", "[ Special ]", "[Tail] x", "[a]b]", "[",
+      "[Special]", "[special]", "[ Special ]", "[Tail] x",  "[a]b]", "[",
       "]",         "[]",        "Key=1",       " key = 2 ", "=x",    "=",
       ";comment",  "Name",      "a=b=c",       "\t",        " ",     "\r",
       "\n",        "\r\n",      "\n\r",        "\x1A",      "\xA0",  "\xE9",

@@ -46,8 +46,8 @@ TEST_F(PlatformContract, RegistryValueComesBackWithTypeAndSize) {
   unsigned char buffer[kPathBufferSize];
   unsigned long size = sizeof buffer;
   unsigned long type = 0;
-  ASSERT_EQ(0, ops.ReadRegistryValue(world->RegistryKey().c_str(),
-                                     "InstallDir", buffer, &size, &type));
+  ASSERT_EQ(0, ops.ReadRegistryValue(world->RegistryKey().c_str(), "InstallDir",
+                                     buffer, &size, &type));
   EXPECT_EQ(reg_type::kString, type);
   EXPECT_EQ(dir.size(), size);
   EXPECT_EQ(dir, std::string(reinterpret_cast<char*>(buffer), size));
@@ -59,8 +59,8 @@ TEST_F(PlatformContract, RegistryBinaryValueIsNotTerminatedForUs) {
   std::memset(buffer, 'z', sizeof buffer);
   unsigned long size = sizeof buffer;
   unsigned long type = 0;
-  ASSERT_EQ(0, ops.ReadRegistryValue(world->RegistryKey().c_str(),
-                                     "InstallDir", buffer, &size, &type));
+  ASSERT_EQ(0, ops.ReadRegistryValue(world->RegistryKey().c_str(), "InstallDir",
+                                     buffer, &size, &type));
   EXPECT_EQ(reg_type::kBinary, type);
   EXPECT_EQ(5u, size);
   EXPECT_EQ('z', buffer[5]);
@@ -85,8 +85,8 @@ TEST_F(PlatformContract, MissingRegistryKeyOrValueFails) {
                                      buffer, &size, &type));
   world->SetRegistryValue("Other", reg_type::kString, std::string("x") + '\0');
   size = sizeof buffer;
-  EXPECT_NE(0, ops.ReadRegistryValue(world->RegistryKey().c_str(),
-                                     "InstallDir", buffer, &size, &type));
+  EXPECT_NE(0, ops.ReadRegistryValue(world->RegistryKey().c_str(), "InstallDir",
+                                     buffer, &size, &type));
 }
 
 TEST_F(PlatformContract, VersionStringOfTheFirstTranslation) {
@@ -100,8 +100,8 @@ TEST_F(PlatformContract, VersionStringOfTheFirstTranslation) {
 
   const void* data = nullptr;
   unsigned length = 0;
-  ASSERT_NE(0, ops.QueryVersionValue(block, "\\VarFileInfo\\Translation",
-                                     &data, &length));
+  ASSERT_NE(0, ops.QueryVersionValue(block, "\\VarFileInfo\\Translation", &data,
+                                     &length));
   ASSERT_GE(length, 4u);
   std::uint16_t language = 0;
   std::uint16_t codePage = 0;
@@ -111,15 +111,15 @@ TEST_F(PlatformContract, VersionStringOfTheFirstTranslation) {
   EXPECT_EQ(0x04B0, codePage);
 
   // The resource names its block "040904B0"; the query is in lower case.
-  ASSERT_NE(0, ops.QueryVersionValue(block,
-                                     "\\StringFileInfo\\040904b0\\FileVersion",
-                                     &data, &length));
+  ASSERT_NE(
+      0, ops.QueryVersionValue(block, "\\StringFileInfo\\040904b0\\FileVersion",
+                               &data, &length));
   EXPECT_EQ(kTwain9.fileVersion,
             std::string(static_cast<const char*>(data),
                         strnlen(static_cast<const char*>(data), length)));
-  EXPECT_EQ(0, ops.QueryVersionValue(
-                   block, "\\StringFileInfo\\040904b0\\NoSuchValue", &data,
-                   &length));
+  EXPECT_EQ(
+      0, ops.QueryVersionValue(block, "\\StringFileInfo\\040904b0\\NoSuchValue",
+                               &data, &length));
   ops.FreeBlock(block);
 }
 
@@ -139,10 +139,10 @@ TEST_F(PlatformContract, IniIntegerDefaultsToZero) {
     const char* section;
     const char* key;
     int value;
-  } cases[] = {{"Special", "One", 1},     {"special", "ONE", 1},
-               {"Special", "Two", 2},     {"Special", "Word", 0},
-               {"Special", "Spaced", 1},  {"Special", "Missing", 0},
-               {"Missing", "One", 0},     {"Special", "EnableVeloRidePass", 0}};
+  } cases[] = {{"Special", "One", 1},    {"special", "ONE", 1},
+               {"Special", "Two", 2},    {"Special", "Word", 0},
+               {"Special", "Spaced", 1}, {"Special", "Missing", 0},
+               {"Missing", "One", 0},    {"Special", "EnableVeloRidePass", 0}};
   for (const auto& c : cases) {
     EXPECT_EQ(c.value, ops.ReadIniInt(c.section, c.key, path.c_str()))
         << c.section << '/' << c.key;
@@ -198,8 +198,8 @@ TEST_F(PlatformContract, IniStringIsReadAsOnDisk) {
   world->WriteTextFile(path,
                        "; head\r\n[General]\r\nDpi = 300\r\n\r\n"
                        "[Special]\r\n; note\r\nEnableVeloRidePass = 1 \r\n");
-  ASSERT_NE(0, ops.ReadIniString("special", "enableveloridepass",
-                                 path.c_str(), &value));
+  ASSERT_NE(0, ops.ReadIniString("special", "enableveloridepass", path.c_str(),
+                                 &value));
   EXPECT_EQ("1", value);
   ASSERT_NE(0, ops.ReadIniString("Special", "Missing", path.c_str(), &value));
   EXPECT_EQ("", value);
@@ -223,8 +223,8 @@ TEST_F(PlatformContract, HeldFileIsReadRewrittenAndRemovedThroughItsHandle) {
   ASSERT_NE(0, ops.OpenHeldFile(path.c_str(), &held, &created));
   EXPECT_EQ(1, created);
   EXPECT_EQ(std::optional<std::string>(""), world->ReadTextFile(path));
-  ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "1",
-                                  path.c_str()))
+  ASSERT_NE(
+      0, ops.WriteIniString("Special", "EnableVeloRidePass", "1", path.c_str()))
       << "holding the file does not shut the profile API out";
   std::string bytes;
   ASSERT_NE(0, ops.ReadHeldFile(held, &bytes));

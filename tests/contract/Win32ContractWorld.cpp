@@ -23,8 +23,8 @@ class Win32ContractWorld final : public ContractWorld {
     if (squatter_ != nullptr) CloseHandle(squatter_);
     std::error_code ignored;
     fs::remove_all(root_, ignored);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RegistryKey().c_str(),
-                    KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RegistryKey().c_str(), KEY_WOW64_32KEY,
+                    0);
   }
 
   PlatformOps& Ops() override { return ops_; }

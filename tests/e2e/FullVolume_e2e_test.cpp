@@ -7,10 +7,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "tests/e2e/E2ETest.h"
 
@@ -122,7 +121,8 @@ TEST_F(FullVolumeE2E, NothingIsPutBackWhereTheFolderWasSwappedForALink) {
   }
   EXPECT_EQ(4u, run.status);
   EXPECT_EQ("failed, not restored", result);
-  const auto decoy = ScannerInstall::ReadFile(volume + "\\Decoy\\UnitPrefs.ini");
+  const auto decoy =
+      ScannerInstall::ReadFile(volume + "\\Decoy\\UnitPrefs.ini");
   EXPECT_TRUE(decoy == std::optional<std::string>("decoy"))
       << "nothing is written where the path leads after the swap; it holds "
       << (decoy ? std::to_string(decoy->size()) + " bytes" : "no file");

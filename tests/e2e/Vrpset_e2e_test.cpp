@@ -220,15 +220,14 @@ TEST_F(VrpsetE2E, FileThatCannotBeWrittenMakesTheRunPartial) {
 TEST_F(VrpsetE2E, QueryListsAVirtualStoreCopyUnderProgramFiles) {
   char programFiles[MAX_PATH];
   char profile[MAX_PATH];
-  ASSERT_GT(GetEnvironmentVariableA("ProgramFiles(x86)", programFiles,
-                                    MAX_PATH), 0u);
+  ASSERT_GT(
+      GetEnvironmentVariableA("ProgramFiles(x86)", programFiles, MAX_PATH), 0u);
   ASSERT_GT(GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH), 0u);
   const std::string lumora = std::string(programFiles) + "\\VRP Lumora";
   install.InstallCapture(kLumora11, lumora);
   ScannerInstall::WriteFile(install.CaptureIni(), kOff);
   const std::string store = std::string(profile) +
-                            "\\AppData\\Local\\VirtualStore" +
-                            lumora.substr(2);
+                            "\\AppData\\Local\\VirtualStore" + lumora.substr(2);
   std::filesystem::create_directories(store);
   ScannerInstall::WriteFile(store + "\\UnitPrefs.ini", kOn);
   const ConsoleRun run = RunConsoleProgram("vrpset.exe", "query /fo json");

@@ -37,8 +37,8 @@ std::optional<std::string> SectionOf(const std::string& line) {
   const std::string trimmed = Trim(line);
   if (trimmed.empty() || trimmed[0] != '[') return std::nullopt;
   const auto close = trimmed.find(']');
-  return Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos
-                                                           : close - 1));
+  return Trim(trimmed.substr(
+      1, close == std::string::npos ? std::string::npos : close - 1));
 }
 
 // The key of a "key=value" line, or nullopt.

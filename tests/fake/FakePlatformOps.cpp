@@ -42,14 +42,14 @@ std::uint32_t GetU32(const char*& cursor) {
 
 const char* FakePlatformOps::NameOf(Op op) {
   static const char* const kNames[kOpCount] = {
-      "GetWindowsDir",       "PathExists",     "ReadRegistryValue",
-      "GetVersionInfoSize",  "GetVersionInfo", "QueryVersionValue",
-      "ReadIniInt",          "WriteIniString", "CreateNamedMutex",
-      "OpenProcessToken",    "GetTokenGroups", "AllocateAdministratorsSid",
-      "EqualSids",           "AllocateZeroed", "ExpandEnvironment",
-      "ReadIniString",       "OpenHeldFile",   "ReadHeldFile",
-      "RewriteHeldFile",     "DeleteHeldFile", "IsProgramRunning",
-      "ListProfileDirs",     "AppendLine",     "CreateAdminOnlyMutex",
+      "GetWindowsDir",      "PathExists",     "ReadRegistryValue",
+      "GetVersionInfoSize", "GetVersionInfo", "QueryVersionValue",
+      "ReadIniInt",         "WriteIniString", "CreateNamedMutex",
+      "OpenProcessToken",   "GetTokenGroups", "AllocateAdministratorsSid",
+      "EqualSids",          "AllocateZeroed", "ExpandEnvironment",
+      "ReadIniString",      "OpenHeldFile",   "ReadHeldFile",
+      "RewriteHeldFile",    "DeleteHeldFile", "IsProgramRunning",
+      "ListProfileDirs",    "AppendLine",     "CreateAdminOnlyMutex",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -71,19 +71,19 @@ void FakePlatformOps::AddFile(const std::string& path) {
 }
 
 void FakePlatformOps::AddVersionedFile(const std::string& path,
-                                      const VersionResource& resource) {
+                                       const VersionResource& resource) {
   AddDirectory(ParentOf(path));
   files_[Lower(path)] = resource;
 }
 
 void FakePlatformOps::AddFileWithVersion(const std::string& path,
-                                        const std::string& fileVersion) {
+                                         const std::string& fileVersion) {
   const char translation[4] = {0x09, 0x04, static_cast<char>(0xB0), 0x04};
   AddVersionedFile(
-      path, {{"\\VarFileInfo\\Translation", {std::string(translation, 4), 4}},
-             {"\\StringFileInfo\\040904B0\\FileVersion",
-              {fileVersion + '\0',
-               static_cast<unsigned>(fileVersion.size() + 1)}}});
+      path,
+      {{"\\VarFileInfo\\Translation", {std::string(translation, 4), 4}},
+       {"\\StringFileInfo\\040904B0\\FileVersion",
+        {fileVersion + '\0', static_cast<unsigned>(fileVersion.size() + 1)}}});
 }
 
 void FakePlatformOps::SetRegistryValue(const std::string& keyPath,
@@ -185,9 +185,8 @@ unsigned FakePlatformOps::GetWindowsDir(char* buffer, unsigned size) {
 int FakePlatformOps::PathExists(const char* path) {
   if (ShouldFail(Op::PathExists)) return 0;
   const std::string key = Lower(path);
-  return files_.count(key) || iniFiles_.count(key) || DirectoryExists(key)
-             ? 1
-             : 0;
+  return files_.count(key) || iniFiles_.count(key) || DirectoryExists(key) ? 1
+                                                                           : 0;
 }
 
 long FakePlatformOps::ReadRegistryValue(const char* keyPath,
@@ -284,8 +283,7 @@ int FakePlatformOps::GetVersionInfo(const char* path, unsigned long size,
   return 1;
 }
 
-int FakePlatformOps::QueryVersionValue(const void* block,
-                                       const char* subBlock,
+int FakePlatformOps::QueryVersionValue(const void* block, const char* subBlock,
                                        const void** data, unsigned* length) {
   if (ShouldFail(Op::QueryVersionValue)) return 0;
   const char* cursor = static_cast<const char*>(block) + 2;
@@ -428,7 +426,7 @@ int FakePlatformOps::DeleteHeldFile(OsHandle file) {
 int FakePlatformOps::PathNamesHeldFile(const char* path, OsHandle file) {
   auto it = iniFiles_.find(Lower(path));
   return it != iniFiles_.end() && it->second == heldFiles_.at(file).file ? 1
-                                                                          : 0;
+                                                                         : 0;
 }
 
 int FakePlatformOps::IsProgramRunning(const char* exePath) {
@@ -467,8 +465,7 @@ void FakePlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
 // same number. Besides UTF-8 it converts to the OEM code page 850, where
 // the accented letters the tests use lie elsewhere and a character it
 // lacks becomes '?'.
-int FakePlatformOps::AnsiToCodePage(const std::string& ansi,
-                                    unsigned codePage,
+int FakePlatformOps::AnsiToCodePage(const std::string& ansi, unsigned codePage,
                                     std::string* converted) {
   constexpr unsigned kOem850 = 850;
   converted->clear();

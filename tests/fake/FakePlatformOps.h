@@ -43,7 +43,8 @@ class FakePlatformOps final : public PlatformOps {
     AppendLine,
     CreateAdminOnlyMutex,
   };
-  static constexpr int kOpCount = static_cast<int>(Op::CreateAdminOnlyMutex) + 1;
+  static constexpr int kOpCount =
+      static_cast<int>(Op::CreateAdminOnlyMutex) + 1;
   static const char* NameOf(Op op);
 
   // One value of a version resource as VerQueryValueA hands it out.
@@ -240,10 +241,10 @@ class FakePlatformOps final : public PlatformOps {
                               unsigned long* lastError);
 
   int calls_[kOpCount] = {};
-  std::map<int, std::set<int>> failures_;  // op -> call indexes (or -1)
+  std::map<int, std::set<int>> failures_;     // op -> call indexes (or -1)
   std::map<int, std::set<int>> outOfMemory_;  // op -> call indexes
-  std::map<int, WriteFault> writeFaults_;  // WriteIniString call -> fault
-  std::set<std::string> directories_;      // lower-case paths
+  std::map<int, WriteFault> writeFaults_;     // WriteIniString call -> fault
+  std::set<std::string> directories_;         // lower-case paths
   std::map<std::string, std::optional<VersionResource>> files_;
   std::map<std::string, VersionQuirks> versionQuirks_;
   // Version values handed out by QueryVersionValue, each its own block.

@@ -40,7 +40,8 @@ void Arrange(FuzzInput& input, FakePlatformOps& ops) {
   ops.windowsDir = "C:\\" + input.Bytes(60);
   if (flags & 1) {
     ops.AddFileWithVersion(
-        ops.windowsDir + "\\twain_32\\Norvtw32\\NorvM7720.ds", input.Bytes(300));
+        ops.windowsDir + "\\twain_32\\Norvtw32\\NorvM7720.ds",
+        input.Bytes(300));
   }
   if (flags & 2) {
     ops.AddFileWithVersion(ops.windowsDir + "\\Pixtran\\RXM7720.pxn",
@@ -62,10 +63,13 @@ void Arrange(FuzzInput& input, FakePlatformOps& ops) {
     ops.HoldMutexElsewhere("Global\\VRP_SETTING_TOOL_WRITER",
                            {FakePlatformOps::kUserSid, false, true});
   }
-  if (flags & 64) ops.SetIniText(ops.profileDirs[0] + "\\AppData\\Local\\"
-                                 "VirtualStore" + ops.windowsDir.substr(2) +
-                                 "\\twain_32\\Norvtw32\\UnitPrefs.ini",
-                                 input.Bytes(100));
+  if (flags & 64)
+    ops.SetIniText(ops.profileDirs[0] +
+                       "\\AppData\\Local\\"
+                       "VirtualStore" +
+                       ops.windowsDir.substr(2) +
+                       "\\twain_32\\Norvtw32\\UnitPrefs.ini",
+                   input.Bytes(100));
 }
 
 }  // namespace
@@ -80,9 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     words.push_back(input.Bytes(40));
   }
   static const std::set<int> kDocumented = {
-      exit_status::kSuccess,      exit_status::kNoMatch,
-      exit_status::kUsage,        exit_status::kNotApplicable,
-      exit_status::kPartial,      exit_status::kNotAdministrator,
+      exit_status::kSuccess, exit_status::kNoMatch,
+      exit_status::kUsage,   exit_status::kNotApplicable,
+      exit_status::kPartial, exit_status::kNotAdministrator,
       exit_status::kBusy};
   ConsoleText console;
   Require(kDocumented.count(RunConsoleCommand(ops, words, &console)) == 1);

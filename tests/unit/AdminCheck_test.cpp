@@ -53,12 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {"S-1-5-11", kEnabled},
                     {kAdmins, kEnabled}},
                    1},
-        GroupsCase{"DenyOnly", {{"S-1-1-0", kEnabled}, {kAdmins, kDenyOnly}},
-                   1},
+        GroupsCase{
+            "DenyOnly", {{"S-1-1-0", kEnabled}, {kAdmins, kDenyOnly}}, 1},
         GroupsCase{"Disabled", {{kAdmins, kDisabled}}, 1},
-        GroupsCase{"Absent",
-                   {{"S-1-1-0", kEnabled}, {"S-1-5-32-545", kEnabled}},
-                   0},
+        GroupsCase{
+            "Absent", {{"S-1-1-0", kEnabled}, {"S-1-5-32-545", kEnabled}}, 0},
         GroupsCase{"LookalikeSid", {{"S-1-5-32-5440", kEnabled}}, 0},
         GroupsCase{"NoGroups", {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -99,9 +98,9 @@ TEST(AdminCheck, SizeQueryThatSucceedsIsTold) {
   FakePlatformOps ops;
   ops.tokenQueryWithoutBufferSucceeds = true;
   EXPECT_EQ(0, IsAdministrator(ops));
-  EXPECT_EQ(std::vector<std::string>{
-                "GetTokenInformation return TRUE first call!\n"},
-            ops.debugOutput);
+  EXPECT_EQ(
+      std::vector<std::string>{"GetTokenInformation return TRUE first call!\n"},
+      ops.debugOutput);
   ExpectNothingLeaked(ops);
 }
 

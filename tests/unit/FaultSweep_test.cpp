@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "guards/InstanceGuard.h"
 #include "app/StartupSequence.h"
+#include "guards/InstanceGuard.h"
 #include "settings/SkipSetting.h"
 #include "tests/fake/FakePlatformOps.h"
 
@@ -90,7 +90,8 @@ void CheckRun(const FakePlatformOps& ops, const RunResult& run, Ending ending,
                  "known caption " + message.caption);
     if (message.caption == "Warning") warnings += message.text;
     if (message.caption == "End") endReport = message.text;
-    if (message.caption == "Error" && run.outcome == StartupOutcome::ShowDialog) {
+    if (message.caption == "Error" &&
+        run.outcome == StartupOutcome::ShowDialog) {
       errorReport = message.text;
     }
   }
@@ -123,30 +124,30 @@ void CheckRun(const FakePlatformOps& ops, const RunResult& run, Ending ending,
       for (const char* file : files) known = known || (file && path == file);
     }
     check.Expect(known, "write to a target's INI file: " + path);
-    check.Expect(write.substr(write.find('|')) ==
-                     "|Special|EnableVeloRidePass=0",
-                 "only the option is written, with the value chosen");
+    check.Expect(
+        write.substr(write.find('|')) == "|Special|EnableVeloRidePass=0",
+        "only the option is written, with the value chosen");
   }
 
   for (int target = 0; target < 3; ++target) {
     // A target missing from the dialog was told about at start-up.
-    if (!refused && !FoundFlag(run.state.detection,
-                               static_cast<ScanTarget>(target))) {
+    if (!refused &&
+        !FoundFlag(run.state.detection, static_cast<ScanTarget>(target))) {
       const bool listedAtStart =
           warnings.find(kDisplayLines[target]) != std::string::npos;
       const bool lostByFailedWrite =
           errorReport.find(kDisplayLines[target]) != std::string::npos;
-      check.Expect(listedAtStart || lostByFailedWrite,
-                   std::string("unused target was reported: ") +
-                       kDisplayLines[target]);
+      check.Expect(
+          listedAtStart || lostByFailedWrite,
+          std::string("unused target was reported: ") + kDisplayLines[target]);
     }
     // A target under "End" had every one of its files written.
     if (endReport.find(kDisplayLines[target]) != std::string::npos) {
       for (const char* file : kIniFilesOf[target]) {
         if (file == nullptr) continue;
-        check.Expect(written.count(file) == 1,
-                     std::string("reported as changed but not written: ") +
-                         file);
+        check.Expect(
+            written.count(file) == 1,
+            std::string("reported as changed but not written: ") + file);
       }
     }
   }
@@ -178,8 +179,8 @@ TEST(FaultSweep, EveryFailingCallEndsInADocumentedWay) {
       }
     }
   }
-  std::printf("fault sweep: %d faults injected, %d outcomes checked\n",
-              faults, checked);
+  std::printf("fault sweep: %d faults injected, %d outcomes checked\n", faults,
+              checked);
   EXPECT_GT(faults, 30);
 }
 

@@ -1,8 +1,8 @@
 #include "guards/InstanceGuard.h"
-#include "guards/WriterLock.h"
 
 #include <gtest/gtest.h>
 
+#include "guards/WriterLock.h"
 #include "tests/fake/FakePlatformOps.h"
 
 namespace {
@@ -59,8 +59,12 @@ TEST(WriterLockTest, HoldsInEverySessionAndCannotBeSquatted) {
     WriterLock outcome;
   } rows[] = {
       {"free", 1, nullptr, {}, false, WriterLock::kHeld},
-      {"session 0, the dialog's guard held", 0, kInstanceGuardName, {},
-       false, WriterLock::kHeld},
+      {"session 0, the dialog's guard held",
+       0,
+       kInstanceGuardName,
+       {},
+       false,
+       WriterLock::kHeld},
       {"session 0, free", 0, nullptr, {}, false, WriterLock::kHeld},
       {"another copy", 1, kWriterLockName, byAdministrators, false,
        WriterLock::kBusy},

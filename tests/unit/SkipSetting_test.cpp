@@ -11,8 +11,10 @@
 namespace {
 
 OsWindow const kDialog = reinterpret_cast<OsWindow>(0x5678);
-constexpr const char* kIsisA = "C:\\W\\Pixtran\\Norvel RX-M7720B\\UnitPrefs.ini";
-constexpr const char* kIsisB = "C:\\W\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini";
+constexpr const char* kIsisA =
+    "C:\\W\\Pixtran\\Norvel RX-M7720B\\UnitPrefs.ini";
+constexpr const char* kIsisB =
+    "C:\\W\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini";
 constexpr const char* kTwain = "C:\\W\\twain_32\\Norvtw32\\UnitPrefs.ini";
 constexpr const char* kCapture = "C:\\Lumora\\UnitPrefs.ini";
 constexpr const char* kChanged =
@@ -72,24 +74,49 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ReadSkipSettingTest,
     testing::Values(
         ReadCase{"AllOn", true, true, true, {kOn, kOn, kOn, kOn}, kSkipOn},
-        ReadCase{"AllOff", true, true, true, {kOff, kOff, kOff, kOff},
-                 kSkipOff},
-        ReadCase{"IsisTwinMissing", true, false, false,
-                 {kOn, std::nullopt, std::nullopt, std::nullopt}, kSkipMixed},
-        ReadCase{"CountsFilesNotTargets", true, true, false,
-                 {kOn, kOn, kOff, std::nullopt}, kSkipMixed},
-        ReadCase{"OnlyOneReadsAsOn", true, true, true,
-                 {Option("2"), Option("-1"), Option("abc"), kOn}, kSkipMixed},
-        ReadCase{"NothingReadsAsOn", true, true, true,
+        ReadCase{
+            "AllOff", true, true, true, {kOff, kOff, kOff, kOff}, kSkipOff},
+        ReadCase{"IsisTwinMissing",
+                 true,
+                 false,
+                 false,
+                 {kOn, std::nullopt, std::nullopt, std::nullopt},
+                 kSkipMixed},
+        ReadCase{"CountsFilesNotTargets",
+                 true,
+                 true,
+                 false,
+                 {kOn, kOn, kOff, std::nullopt},
+                 kSkipMixed},
+        ReadCase{"OnlyOneReadsAsOn",
+                 true,
+                 true,
+                 true,
+                 {Option("2"), Option("-1"), Option("abc"), kOn},
+                 kSkipMixed},
+        ReadCase{"NothingReadsAsOn",
+                 true,
+                 true,
+                 true,
                  {Option("2"), Option("-1"), "[Special]\r\nOther=1\r\n",
                   "[Elsewhere]\r\nEnableVeloRidePass=1\r\n"},
                  kSkipOff},
-        ReadCase{"NotFoundTargetsAreIgnored", false, true, false,
-                 {kOff, kOff, kOn, kOff}, kSkipOn},
-        ReadCase{"MissingFilesReadAsOff", true, true, true,
+        ReadCase{"NotFoundTargetsAreIgnored",
+                 false,
+                 true,
+                 false,
+                 {kOff, kOff, kOn, kOff},
+                 kSkipOn},
+        ReadCase{"MissingFilesReadAsOff",
+                 true,
+                 true,
+                 true,
                  {std::nullopt, std::nullopt, std::nullopt, std::nullopt},
                  kSkipOff},
-        ReadCase{"KeyNamesIgnoreCase", false, true, true,
+        ReadCase{"KeyNamesIgnoreCase",
+                 false,
+                 true,
+                 true,
                  {std::nullopt, std::nullopt,
                   "[special]\r\nenableVELOridepass = 1\r\n", kOn},
                  kSkipOn}),
@@ -146,8 +173,9 @@ TEST_F(WriteSkipSettingTest, OnWritesOneAndCreatesWhatIsMissing) {
   ops.SetIniText(kCapture, "; kept\r\n[Other]\r\nKey=5\r\n");
   Write(kSkipOn);
   EXPECT_EQ(Option("1"), ops.IniText(kTwain).value_or("no file"));
-  EXPECT_EQ("; kept\r\n[Other]\r\nKey=5\r\n[Special]\r\nEnableVeloRidePass=1\r\n",
-            ops.IniText(kCapture).value_or("no file"));
+  EXPECT_EQ(
+      "; kept\r\n[Other]\r\nKey=5\r\n[Special]\r\nEnableVeloRidePass=1\r\n",
+      ops.IniText(kCapture).value_or("no file"));
   EXPECT_EQ(std::vector<std::string>{std::string("End:") + kChanged +
                                      "    TWAIN\n    Lumora\n"},
             Boxes());
@@ -251,8 +279,8 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
        Op::RewriteHeldFile, FakePlatformOps::kEveryCall, true, false},
       {"created, cannot be removed", Fault::kLeavesKeyUnset, Op::DeleteHeldFile,
        FakePlatformOps::kEveryCall, false, false},
-      {"already off, truncates", Fault::kTruncates, std::nullopt, 0, true,
-       true, true},
+      {"already off, truncates", Fault::kTruncates, std::nullopt, 0, true, true,
+       true},
       {"another program adds a line meanwhile", Fault::kAddsLine, std::nullopt,
        0, true, true},
   };

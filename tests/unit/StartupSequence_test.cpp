@@ -51,8 +51,7 @@ void ExpectRefusedBeforeDetection(const FakePlatformOps& ops,
   EXPECT_EQ(text, ops.messages[0].text);
   for (FakePlatformOps::Op op :
        {FakePlatformOps::Op::GetWindowsDir, FakePlatformOps::Op::PathExists,
-        FakePlatformOps::Op::ReadRegistryValue,
-        FakePlatformOps::Op::ReadIniInt,
+        FakePlatformOps::Op::ReadRegistryValue, FakePlatformOps::Op::ReadIniInt,
         FakePlatformOps::Op::WriteIniString}) {
     EXPECT_EQ(0, ops.CallCount(op)) << FakePlatformOps::NameOf(op);
   }

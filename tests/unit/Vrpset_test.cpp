@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -417,9 +417,10 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
          ops.SetInstallDir(lumora);
          ops.AddFileWithVersion(lumora + "\\LumoraApp.exe", "1.1");
          ops.SetIniText(lumora + "\\UnitPrefs.ini", kOff);
-         ops.SetIniText("C:\\Users\\admin\\AppData\\Local\\VirtualStore"
-                        "\\Program Files (x86)\\Lumora\\UnitPrefs.ini",
-                        kOn);
+         ops.SetIniText(
+             "C:\\Users\\admin\\AppData\\Local\\VirtualStore"
+             "\\Program Files (x86)\\Lumora\\UnitPrefs.ini",
+             kOn);
        },
        {"query", "/fo", "json"},
        exit_status::kSuccess,
@@ -472,7 +473,8 @@ TEST(VrpsetCommands, SetIsSafeToRepeatAndLogsEachRun) {
   Words whatIf = set;
   whatIf.push_back("/whatif");
   ConsoleText wouldChange;
-  ASSERT_EQ(exit_status::kSuccess, RunConsoleCommand(ops, whatIf, &wouldChange));
+  ASSERT_EQ(exit_status::kSuccess,
+            RunConsoleCommand(ops, whatIf, &wouldChange));
   for (bool changed : {true, false}) {
     ConsoleText console;
     ASSERT_EQ(exit_status::kSuccess, RunConsoleCommand(ops, set, &console));
@@ -535,7 +537,8 @@ TEST(VrpsetCommands, JsonFitsOneLineOfWhatTheEnginesKeep) {
 // over installations that grow one character at a time (`arrange`): the
 // bound is inclusive, so it is exactly the bound.
 std::size_t LongestLineKeepingAll(
-    const Words& words, const std::function<void(FakePlatformOps&, int)>& arrange,
+    const Words& words,
+    const std::function<void(FakePlatformOps&, int)>& arrange,
     const std::function<bool(const nlohmann::json&)>& keeps) {
   std::size_t longest = 0;
   for (int grow = 0; grow < 80; ++grow) {
@@ -568,38 +571,35 @@ void InstallLongPaths(FakePlatformOps& ops, int grow) {
 }
 
 TEST(VrpsetCommands, JsonBoundIsInclusive) {
-  EXPECT_EQ(2048u,
-            LongestLineKeepingAll({"set", "on", "/fo", "json"},
-                                  &InstallLongPaths,
-                                  [](const nlohmann::json& json) {
-                                    return !json.at("pathsOmitted").get<bool>();
-                                  }));
-  EXPECT_EQ(2048u,
-            LongestLineKeepingAll(
-                {"query", "/fo", "json"},
-                [](FakePlatformOps& ops, int grow) {
-                  ops.windowsDir = "C:\\" + std::string(120, 'W');
-                  ops.AddFileWithVersion(
-                      ops.windowsDir + "\\twain_32\\Norvtw32\\NorvM7720.ds",
-                      "9.0");
-                  ops.profileDirs.clear();
-                  for (int i = 0; i < 5; ++i) {
-                    const std::string profile =
-                        "C:\\Users\\" + std::string(i == 0 ? 40 : 66, 'u') +
-                        std::to_string(i) +
-                        std::string(i == 0 ? static_cast<std::size_t>(grow)
-                                           : 0,
-                                    'x');
-                    ops.profileDirs.push_back(profile);
-                    ops.SetIniText(profile + "\\AppData\\Local\\VirtualStore" +
-                                       ops.windowsDir.substr(2) +
-                                       "\\twain_32\\Norvtw32\\UnitPrefs.ini",
-                                   kOn);
-                  }
-                },
-                [](const nlohmann::json& json) {
-                  return json.at("virtualStoreNotListed") == 0;
-                }));
+  EXPECT_EQ(2048u, LongestLineKeepingAll(
+                       {"set", "on", "/fo", "json"}, &InstallLongPaths,
+                       [](const nlohmann::json& json) {
+                         return !json.at("pathsOmitted").get<bool>();
+                       }));
+  EXPECT_EQ(
+      2048u,
+      LongestLineKeepingAll(
+          {"query", "/fo", "json"},
+          [](FakePlatformOps& ops, int grow) {
+            ops.windowsDir = "C:\\" + std::string(120, 'W');
+            ops.AddFileWithVersion(
+                ops.windowsDir + "\\twain_32\\Norvtw32\\NorvM7720.ds", "9.0");
+            ops.profileDirs.clear();
+            for (int i = 0; i < 5; ++i) {
+              const std::string profile =
+                  "C:\\Users\\" + std::string(i == 0 ? 40 : 66, 'u') +
+                  std::to_string(i) +
+                  std::string(i == 0 ? static_cast<std::size_t>(grow) : 0, 'x');
+              ops.profileDirs.push_back(profile);
+              ops.SetIniText(profile + "\\AppData\\Local\\VirtualStore" +
+                                 ops.windowsDir.substr(2) +
+                                 "\\twain_32\\Norvtw32\\UnitPrefs.ini",
+                             kOn);
+            }
+          },
+          [](const nlohmann::json& json) {
+            return json.at("virtualStoreNotListed") == 0;
+          }));
 }
 
 // Every target's FileVersion 259 characters that each need escaping: the
@@ -656,7 +656,9 @@ TEST(VrpsetOutput, TextInTheCodePageItsReaderDecodes) {
     EXPECT_EQ(row.bytes, ops.streamBytes[0]);
     EXPECT_EQ(row.shown, ops.consoleText[0]);
     // Errors are text, whatever form the results take.
-    EXPECT_EQ(row.consoles ? ansi : row.bytes == utf8 ? "Jos\x82\r\n" : row.bytes,
+    EXPECT_EQ(row.consoles        ? ansi
+              : row.bytes == utf8 ? "Jos\x82\r\n"
+                                  : row.bytes,
               row.consoles ? ops.consoleText[1] : ops.streamBytes[1]);
   }
 }
