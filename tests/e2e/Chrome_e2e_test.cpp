@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tests/e2e/E2ETest.h"
+#include "version.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST_F(ChromeE2E, AboutCommandOpensTheAboutBoxWhateverItsLowBits) {
     // The icon, two lines of text and the OK button; an icon control's text
     // is its resource reference, not something to compare.
     const std::vector<std::string> texts = {
-        "VRP Setting Tool Version 1.0",
+        VRP_ABOUT_VERSION_TEXT,
         "Copyright (C) 2026 Norvel Corporation. All rights reserved.", "OK"};
     ASSERT_EQ(4u, about->controlTexts.size());
     EXPECT_EQ(texts, std::vector<std::string>(about->controlTexts.begin() + 1,
