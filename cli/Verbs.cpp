@@ -42,7 +42,8 @@ constexpr const char* kNothingUsable =
 bool AllFilesHold(const Inventory& inventory, int value) {
   return std::all_of(inventory.files.begin(), inventory.files.end(),
                      [value](const IniFileReport& file) {
-                       return OptionHolds(file.value, value);
+                       return OptionHolds(file.value == StoredOption::kOn,
+                                          value);
                      });
 }
 

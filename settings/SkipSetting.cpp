@@ -9,7 +9,7 @@ const char* ValueText(int state) { return state == kSkipOn ? "1" : "0"; }
 FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
                               const char* key, int state, WriteMode mode) {
   if (mode != WriteMode::kEveryFile &&
-      IsOptionOn(ops, path, key) == (state == kSkipOn)) {
+      OptionHolds(IsOptionOn(ops, path, key), state)) {
     return FileWriteOutcome::kAlreadySet;
   }
   if (mode == WriteMode::kWhatIf) return FileWriteOutcome::kWouldChange;
@@ -42,9 +42,7 @@ StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
   return ops.PathExists(path) ? StoredOption::kOff : StoredOption::kNoFile;
 }
 
-bool OptionHolds(StoredOption stored, int state) {
-  return (stored == StoredOption::kOn) == (state == kSkipOn);
-}
+bool OptionHolds(bool on, int state) { return on == (state == kSkipOn); }
 
 void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
                      int* state, const char* key) {

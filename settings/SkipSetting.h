@@ -26,9 +26,9 @@ enum class StoredOption { kNoFile, kOff, kOn };
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
                               const char* key);
 
-// Whether a file read as `stored` already holds `state` (On or Off): a
-// missing file holds Off.
-bool OptionHolds(StoredOption stored, int state);
+// Whether a file whose option reads as `on` (IsOptionOn) already holds
+// `state` (On or Off): a missing file holds Off.
+bool OptionHolds(bool on, int state);
 
 // Reads `key` from every INI file of every Found target (a Found ISIS target
 // has two) and sets *state: Off when none reads as the integer 1, On when
