@@ -434,6 +434,23 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
          EXPECT_EQ("Lumora", copies.at(0).at("target"));
          EXPECT_EQ("on", copies.at(0).at("value"));
        }},
+      {"test off while the files are on",
+       [](auto& ops) { Install(ops, kOn, kOn); },
+       {"test", "off"},
+       exit_status::kNoMatch,
+       false,
+       false,
+       ""},
+      {"set off writes the files that are on",
+       [](auto& ops) { Install(ops, kOn, kOn); },
+       {"set", "off"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOff,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOff, ops.IniText(kCaptureIni));
+       }},
       {"set with nothing usable",
        [](auto&) {},
        {"set", "on", "/fo", "json"},
