@@ -121,7 +121,7 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
   };
   // Only a token in which Administrators counts can write: an
   // administrator's unelevated token would be refused file by file.
-  if (!IsEffectiveAdministrator(ops)) {
+  if (!IsAdministrator(ops)) {
     return refuse(
         "You must be logged on with Administrative privilege to run this "
         "program: run vrpset elevated (Run as administrator) or as "

@@ -8,19 +8,16 @@ namespace {
 constexpr std::uint32_t kGroupEnabled = 0x4;
 constexpr std::uint32_t kGroupUseForDenyOnly = 0x10;
 
-enum class Membership { kListed, kEffective };
-
-bool Counts(std::uint32_t attributes, Membership rule) {
-  return rule == Membership::kListed ||
-         ((attributes & kGroupEnabled) != 0 &&
-          (attributes & kGroupUseForDenyOnly) == 0);
+bool Counts(std::uint32_t attributes) {
+  return (attributes & kGroupEnabled) != 0 &&
+         (attributes & kGroupUseForDenyOnly) == 0;
 }
 
 // Whether the group list filled into a buffer of `size` bytes holds `sid`
-// as the rule counts it. A count that would run past the buffer is not
+// so that it counts. A count that would run past the buffer is not
 // trusted.
 bool GroupListHolds(PlatformOps& ops, const void* buffer, unsigned long size,
-                    OsSid sid, Membership rule) {
+                    OsSid sid) {
   if (size < sizeof(TokenGroupList)) return false;
   const auto* list = static_cast<const TokenGroupList*>(buffer);
   const std::size_t room =
@@ -29,13 +26,15 @@ bool GroupListHolds(PlatformOps& ops, const void* buffer, unsigned long size,
   const TokenGroupEntry* groups = list->groups;
   for (std::uint32_t i = 0; i < list->groupCount; ++i) {
     if (ops.EqualSids(groups[i].sid, sid)) {
-      return Counts(groups[i].attributes, rule);
+      return Counts(groups[i].attributes);
     }
   }
   return false;
 }
 
-int HoldsAdministrators(PlatformOps& ops, Membership rule) {
+}  // namespace
+
+int IsAdministrator(PlatformOps& ops) {
   OsHandle token = nullptr;
   if (!ops.OpenProcessTokenForQuery(&token)) return 0;
 
@@ -68,18 +67,9 @@ int HoldsAdministrators(PlatformOps& ops, Membership rule) {
     ops.FreeBlock(buffer);
     return 0;
   }
-  const bool member = GroupListHolds(ops, buffer, size, administrators, rule);
+  const bool member = GroupListHolds(ops, buffer, size, administrators);
   ops.FreeOsSid(administrators);
   ops.FreeBlock(buffer);
   return member ? 1 : 0;
 }
 
-}  // namespace
-
-int IsAdministrator(PlatformOps& ops) {
-  return HoldsAdministrators(ops, Membership::kListed);
-}
-
-int IsEffectiveAdministrator(PlatformOps& ops) {
-  return HoldsAdministrators(ops, Membership::kEffective);
-}

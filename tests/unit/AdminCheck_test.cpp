@@ -31,7 +31,7 @@ struct GroupsCase {
 
 class AdminGroupsTest : public testing::TestWithParam<GroupsCase> {};
 
-TEST_P(AdminGroupsTest, LooksForTheSidWhateverItsAttributes) {
+TEST_P(AdminGroupsTest, CountsTheSidOnlyWhereAccessChecksDo) {
   FakePlatformOps ops;
   ops.tokenGroups = GetParam().groups;
   EXPECT_EQ(GetParam().administrator, IsAdministrator(ops));
@@ -54,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {kAdmins, kEnabled}},
                    1},
         GroupsCase{
-            "DenyOnly", {{"S-1-1-0", kEnabled}, {kAdmins, kDenyOnly}}, 1},
-        GroupsCase{"Disabled", {{kAdmins, kDisabled}}, 1},
+            "DenyOnly", {{"S-1-1-0", kEnabled}, {kAdmins, kDenyOnly}}, 0},
+        GroupsCase{"Disabled", {{kAdmins, kDisabled}}, 0},
         GroupsCase{
             "Absent", {{"S-1-1-0", kEnabled}, {"S-1-5-32-545", kEnabled}}, 0},
         GroupsCase{"LookalikeSid", {{"S-1-5-32-5440", kEnabled}}, 0},
