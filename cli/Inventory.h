@@ -46,8 +46,5 @@ bool AnyUsable(const Inventory& inventory);
 // or "none" when no target is Found.
 const char* CombinedState(const Inventory& inventory);
 
-// Words for the reports, the same in every output form.
-const char* TargetName(ScanTarget target);          // "TWAIN", "ISIS", "Lumora"
-const char* StatusName(TargetStatus status);        // "found", "too old", ...
-const char* OptionName(StoredOption value);         // "on", "off", "no file"
-const char* OutcomeName(FileWriteOutcome outcome);  // "changed", ...
+// The target's name in the reports: "TWAIN", "ISIS", "Lumora".
+const char* TargetName(ScanTarget target);

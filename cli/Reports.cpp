@@ -8,6 +8,50 @@ namespace {
 
 using Row = std::vector<std::string>;
 
+// What the reports call a target's status, a file's value and what writing
+// did to it.
+const char* StatusName(TargetStatus status) {
+  switch (status) {
+    case TargetStatus::Found:
+      return "found";
+    case TargetStatus::TooOld:
+      return "too old";
+    case TargetStatus::Absent:
+      break;
+  }
+  return "not installed";
+}
+
+const char* OptionName(StoredOption value) {
+  switch (value) {
+    case StoredOption::kOn:
+      return "on";
+    case StoredOption::kOff:
+      return "off";
+    case StoredOption::kNoFile:
+      break;
+  }
+  return "no file";
+}
+
+const char* OutcomeName(FileWriteOutcome outcome) {
+  switch (outcome) {
+    case FileWriteOutcome::kChanged:
+      return "changed";
+    case FileWriteOutcome::kAlreadySet:
+      return "already set";
+    case FileWriteOutcome::kWouldChange:
+      return "would change";
+    case FileWriteOutcome::kFailed:
+      return "failed";
+    case FileWriteOutcome::kFailedNotRestored:
+      return "failed, not restored";
+    case FileWriteOutcome::kNotApplicable:
+      break;
+  }
+  return "not applicable";
+}
+
 // Columns padded to their widest cell, two spaces apart, no trailing blanks.
 std::string AlignedTable(const std::vector<Row>& rows) {
   std::vector<std::size_t> widths;
