@@ -8,12 +8,14 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/Verbs.h"
+#include "platform/RedirectionGuard.h"
 #include "platform/SystemLibrary.h"
 #include "platform/Win32PlatformOps.h"
 
 int main(int argc, char** argv) {
   // Before anything can load a DLL: from here on, only the system folder's.
   RestrictDllSearchToSystemFolder();
+  EnableRedirectionGuard();
   Win32PlatformOps ops;
   ConsoleText console;
   int status = exit_status::kPartial;

@@ -1,5 +1,6 @@
 #include "framework/WinApp.h"
 
+#include "platform/RedirectionGuard.h"
 #include "platform/SystemLibrary.h"
 
 namespace {
@@ -15,6 +16,7 @@ CWinApp* AfxGetApp() { return g_application; }
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
   // Before anything can load a DLL: from here on, only the system folder's.
   RestrictDllSearchToSystemFolder();
+  EnableRedirectionGuard();
   CWinApp* application = AfxGetApp();
   if (application == nullptr) return 1;
   application->m_hInstance = hInstance;
