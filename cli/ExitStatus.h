@@ -11,6 +11,9 @@ constexpr int kUsage = 2;          // usage error; the usage on stderr
 constexpr int kNotApplicable = 3;  // no target installed and new enough
 constexpr int kPartial = 4;        // some INI file could not be written
 constexpr int kNotAdministrator = 5;
+// An INI file may be left damaged: a write went wrong and the file could
+// not be put back as it was.
+constexpr int kNotRestored = 7;
 // An exception escaped: the run ended before it could tell what it did.
 constexpr int kUnexpectedEnd = kUnexpectedEndStatus;
 // ERROR_INSTALL_ALREADY_RUNNING: Intune and Configuration Manager retry it.

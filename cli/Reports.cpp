@@ -44,6 +44,8 @@ const char* OutcomeName(FileWriteOutcome outcome) {
       return "would change";
     case FileWriteOutcome::kFailed:
       return "failed";
+    case FileWriteOutcome::kRefused:
+      return "refused: the path leads elsewhere";
     case FileWriteOutcome::kFailedNotRestored:
       return "failed, not restored";
     case FileWriteOutcome::kNotApplicable:

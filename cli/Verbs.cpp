@@ -162,8 +162,19 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
       summary.changed = summary.changed ||
                         file.outcome == FileWriteOutcome::kChanged ||
                         file.outcome == FileWriteOutcome::kWouldChange;
+      if (file.outcome == FileWriteOutcome::kRefused) {
+        console->err += file.path +
+                        " was not written: its path leads elsewhere (a link "
+                        "on the way, or a file with more than one name).\r\n";
+      }
     }
-    if (AnySet(written.failed)) {
+    if (AnySet(written.notRestored)) {
+      summary.result = "not restored";
+      summary.exitStatus = exit_status::kNotRestored;
+      console->err +=
+          "Some INI files could not be written, nor put back as "
+          "they were: check them.\r\n";
+    } else if (AnySet(written.failed)) {
       summary.result = "partial";
       summary.exitStatus = exit_status::kPartial;
       console->err += "Some INI files could not be written.\r\n";

@@ -55,6 +55,9 @@ constexpr unsigned kAnsi = 0;
 constexpr unsigned kUtf8 = 65001;
 }  // namespace code_page
 
+// What a handle reopened from a held file may do.
+enum class FileAccess { kRead, kWrite, kDelete };
+
 // The console program's two output streams.
 enum class StdStream { kOut, kErr };
 
@@ -128,29 +131,56 @@ class PlatformOps {
   virtual int ReadIniString(const char* section, const char* key,
                             const char* path, std::string* value) = 0;
 
-  // A file held open from before a write until the write is checked, so
-  // that what is read, and what may be put back, is that file, whatever
-  // its path names by then. Opened for reading and writing, sharing
-  // reading, writing and deleting, so that the profile API can still write
-  // it by name; a missing file is created empty in an existing folder
-  // (*created = 1). Closed with CloseOsHandle. 0 on failure.
+  // The checked write keeps a file's identity with a handle that takes no
+  // part in sharing, and reads or puts it back only through handles reopened
+  // from it and closed again before the profile API is called: Windows'
+  // profile functions lock the file themselves and document no share mode,
+  // so a handle of ours with data or delete access open across their call
+  // could make them fail.
+
+  // Holds a folder open for listing, sharing reading and writing but not
+  // deleting: while held it can be neither renamed nor replaced, by a link
+  // or anything else. Closed with CloseOsHandle. 0 when it is no folder or
+  // cannot be opened.
+  virtual int HoldFolder(const char* path, OsHandle* folder) = 0;
+  // Opens a file for its attributes only (FILE_READ_ATTRIBUTES |
+  // SYNCHRONIZE), sharing everything. An existing file is opened through any
+  // link on its path; a missing one is created empty (*created = 1), but
+  // never through a link: a name that is a dangling link fails. Closed with
+  // CloseOsHandle. 0 on failure.
   virtual int OpenHeldFile(const char* path, OsHandle* file, int* created) = 0;
-  // The held file's bytes from its start; 0 when they cannot be read whole.
-  virtual int ReadHeldFile(OsHandle file, std::string* bytes) = 0;
-  // Replaces the held file's content with `bytes` in place (a full disk
-  // has no room for a copy) and flushes it. Non-zero on success.
-  virtual int RewriteHeldFile(OsHandle file, const std::string& bytes) = 0;
-  // Removes the held file through a handle opened from it, never by name:
-  // it goes when the last handle is closed. Non-zero on success.
-  virtual int DeleteHeldFile(OsHandle file) = 0;
+  // ReOpenFile of a held file for one kind of access, sharing everything:
+  // the same file, whatever its path names by now. Closed with
+  // CloseOsHandle before any profile call. 0 on failure.
+  virtual int ReopenHeldFile(OsHandle file, FileAccess access,
+                             OsHandle* reopened) = 0;
+  // The file's bytes from its start, through a handle reopened for reading;
+  // 0 when they cannot be read whole.
+  virtual int ReadHeldFile(OsHandle reading, std::string* bytes) = 0;
+  // Replaces the file's content with `bytes` in place (a full disk has no
+  // room for a copy) and flushes it, through a handle reopened for writing.
+  // Non-zero on success.
+  virtual int RewriteHeldFile(OsHandle writing, const std::string& bytes) = 0;
+  // Marks the file for removal through a handle reopened for deleting,
+  // never by name: it goes when that handle is closed. Non-zero on success.
+  virtual int DeleteHeldFile(OsHandle deleting) = 0;
   // Whether `path` still names the held file: the same volume serial
   // number and file index. 0 when it names another file, or none.
   virtual int PathNamesHeldFile(const char* path, OsHandle file) = 0;
+  // Whether the file or folder behind the handle is the one `path` names
+  // with no link on the way: its final path (GetFinalPathNameByHandleW,
+  // every link resolved) is `path` with its 8.3 short names expanded,
+  // compared as the file system compares names (ordinal, ignoring case).
+  // 0 when it leads elsewhere or cannot be told.
+  virtual int HandleIsAtPath(OsHandle handle, const char* path) = 0;
+  // How many names (hard links) the held file has; 0 when it cannot be told.
+  virtual unsigned long LinkCount(OsHandle file) = 0;
 
   // Whether a process runs whose program is the file at exePath: the same
-  // file, however either path is spelled. A process of that file name
-  // whose image cannot be asked for or opened counts: the answer errs
-  // towards "running".
+  // file, however either path is spelled (compared by native final path,
+  // without opening any other program's file). A process of that file name
+  // that cannot be asked for its image counts: the answer errs towards
+  // "running".
   virtual int IsProgramRunning(const char* exePath) = 0;
   // The profile folder of every user profile on the machine (from the
   // registry's ProfileList, variables expanded), each followed by a

@@ -60,6 +60,10 @@ const VersionFunctions* Version() {
 // no scanner preference file, and is left alone.
 constexpr DWORD kMaxTextSize = 16 * 1024 * 1024;
 
+// Every other opener may read, write and delete.
+constexpr DWORD kShareEverything =
+    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // Closes a file handle when it goes out of scope.
 struct FileHandle {
   HANDLE handle;
@@ -114,13 +118,12 @@ bool IdentifyHandle(HANDLE file, FileIdentity* identity) {
   return true;
 }
 
-// Opens the file for its attributes only, sharing everything, so that a
-// running program's image can be asked too.
+// Opens the file for its attributes only, sharing everything: such a
+// handle takes no part in sharing and cannot be in anybody's way.
 bool IdentifyFile(const char* path, FileIdentity* identity) {
-  const FileHandle file = {
-      CreateFileA(path, FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  const FileHandle file = {CreateFileA(path, FILE_READ_ATTRIBUTES,
+                                       kShareEverything, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr)};
   return file.handle != INVALID_HANDLE_VALUE &&
          IdentifyHandle(file.handle, identity);
 }
@@ -136,6 +139,60 @@ bool AnsiToWide(const std::string& ansi, std::wstring* wide) {
   wide->assign(static_cast<std::size_t>(wideLength), L'\0');
   return MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, &(*wide)[0],
                              wideLength) == wideLength;
+}
+
+// The longest path the wide functions hand out, in characters.
+constexpr DWORD kLongPathLength = 32768;
+
+// Two names as the file system compares them: ordinal, ignoring case.
+bool SamePathText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The path without trailing separators (a root keeps its own).
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) {
+    path.pop_back();
+  }
+  return path;
+}
+
+// The path of the object behind the handle, every link resolved
+// (GetFinalPathNameByHandleW), its volume named as `volumeName` asks.
+bool FinalPath(HANDLE handle, DWORD volumeName, std::wstring* path) {
+  path->assign(kLongPathLength, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(
+      handle, &(*path)[0], kLongPathLength, FILE_NAME_NORMALIZED | volumeName);
+  if (length == 0 || length >= kLongPathLength) return false;
+  path->resize(length);
+  *path = WithoutTrailingSeparator(*path);
+  return true;
+}
+
+// A final path in DOS form as the program spells paths: "\\?\C:\x" as
+// "C:\x", "\\?\UNC\server\share" as "\\server\share".
+std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\" + path.substr(7);
+  if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+  return path;
+}
+
+// The path made absolute and canonical (GetFullPathNameW: doubled and
+// forward separators, "." and ".."), then with its 8.3 short names
+// expanded (GetLongPathNameW), which resolves no link.
+bool LongFullPath(std::wstring* path) {
+  std::wstring full(kLongPathLength, L'\0');
+  DWORD length =
+      GetFullPathNameW(path->c_str(), kLongPathLength, &full[0], nullptr);
+  if (length == 0 || length >= kLongPathLength) return false;
+  full.resize(length);
+  std::wstring expanded(kLongPathLength, L'\0');
+  length = GetLongPathNameW(full.c_str(), &expanded[0], kLongPathLength);
+  if (length == 0 || length >= kLongPathLength) return false;
+  expanded.resize(length);
+  *path = WithoutTrailingSeparator(expanded);
+  return true;
 }
 
 HANDLE StreamHandle(StdStream stream) {
@@ -236,30 +293,69 @@ int Win32PlatformOps::ReadIniString(const char* section, const char* key,
   return 0;
 }
 
+int Win32PlatformOps::HoldFolder(const char* path, OsHandle* folder) {
+  // FILE_LIST_DIRECTORY, so that the sharing counts; no FILE_SHARE_DELETE,
+  // so that nobody can rename it, delete it or put a link in its place.
+  const HANDLE opened =
+      CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(opened, &information) ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    CloseHandle(opened);
+    return 0;
+  }
+  *folder = opened;
+  return 1;
+}
+
 int Win32PlatformOps::OpenHeldFile(const char* path, OsHandle* file,
                                    int* created) {
-  const HANDLE opened =
-      CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return 0;
-  *created = GetLastError() == ERROR_ALREADY_EXISTS ? 0 : 1;
+  // Attribute access alone takes no part in sharing: whatever share mode
+  // the profile API asks for, this handle cannot refuse it.
+  constexpr DWORD kIdentityOnly = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+  HANDLE opened = CreateFileA(path, kIdentityOnly, kShareEverything, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  *created = 0;
+  if (opened == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return 0;
+    // The name itself, not what a dangling link there points to: a link
+    // of that name makes CREATE_NEW fail.
+    opened = CreateFileA(
+        path, kIdentityOnly, kShareEverything, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return 0;
+    *created = 1;
+  }
   *file = opened;
   return 1;
 }
 
-int Win32PlatformOps::ReadHeldFile(OsHandle file, std::string* bytes) {
+int Win32PlatformOps::ReopenHeldFile(OsHandle file, FileAccess access,
+                                     OsHandle* reopened) {
+  DWORD rights = DELETE;
+  if (access == FileAccess::kRead) rights = GENERIC_READ;
+  if (access == FileAccess::kWrite) rights = GENERIC_WRITE;
+  const HANDLE handle = ReOpenFile(file, rights, kShareEverything, 0);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  *reopened = handle;
+  return 1;
+}
+
+int Win32PlatformOps::ReadHeldFile(OsHandle reading, std::string* bytes) {
   bytes->clear();
   LARGE_INTEGER size;
   LARGE_INTEGER start = {};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart > kMaxTextSize ||
-      !SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+  if (!GetFileSizeEx(reading, &size) || size.QuadPart > kMaxTextSize ||
+      !SetFilePointerEx(reading, start, nullptr, FILE_BEGIN)) {
     return 0;
   }
   bytes->resize(static_cast<std::size_t>(size.QuadPart));
   DWORD done = 0;
   for (DWORD total = 0; total < bytes->size(); total += done) {
-    if (!ReadFile(file, &(*bytes)[total],
+    if (!ReadFile(reading, &(*bytes)[total],
                   static_cast<DWORD>(bytes->size()) - total, &done, nullptr) ||
         done == 0) {
       return 0;
@@ -268,29 +364,25 @@ int Win32PlatformOps::ReadHeldFile(OsHandle file, std::string* bytes) {
   return 1;
 }
 
-int Win32PlatformOps::RewriteHeldFile(OsHandle file, const std::string& bytes) {
+int Win32PlatformOps::RewriteHeldFile(OsHandle writing,
+                                      const std::string& bytes) {
   LARGE_INTEGER start = {};
-  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return 0;
+  if (!SetFilePointerEx(writing, start, nullptr, FILE_BEGIN)) return 0;
   DWORD done = 0;
   for (std::size_t total = 0; total < bytes.size(); total += done) {
-    if (!WriteFile(file, bytes.data() + total,
+    if (!WriteFile(writing, bytes.data() + total,
                    static_cast<DWORD>(bytes.size() - total), &done, nullptr) ||
         done == 0) {
       return 0;
     }
   }
-  return SetEndOfFile(file) && FlushFileBuffers(file) ? 1 : 0;
+  return SetEndOfFile(writing) && FlushFileBuffers(writing) ? 1 : 0;
 }
 
-int Win32PlatformOps::DeleteHeldFile(OsHandle file) {
-  // DELETE is asked for only now: held during the write it would shut out
-  // the profile API, which opens the file without sharing deletion.
-  const FileHandle deleter = {ReOpenFile(
-      file, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0)};
-  if (deleter.handle == INVALID_HANDLE_VALUE) return 0;
+int Win32PlatformOps::DeleteHeldFile(OsHandle deleting) {
   FILE_DISPOSITION_INFO disposition = {TRUE};
-  return SetFileInformationByHandle(deleter.handle, FileDispositionInfo,
-                                    &disposition, sizeof disposition)
+  return SetFileInformationByHandle(deleting, FileDispositionInfo, &disposition,
+                                    sizeof disposition)
              ? 1
              : 0;
 }
@@ -304,32 +396,58 @@ int Win32PlatformOps::PathNamesHeldFile(const char* path, OsHandle file) {
              : 0;
 }
 
+int Win32PlatformOps::HandleIsAtPath(OsHandle handle, const char* path) {
+  std::wstring built;
+  std::wstring final;
+  return AnsiToWide(path, &built) && LongFullPath(&built) &&
+                 FinalPath(handle, VOLUME_NAME_DOS, &final) &&
+                 SamePathText(WithoutLongPathPrefix(final), built)
+             ? 1
+             : 0;
+}
+
+unsigned long Win32PlatformOps::LinkCount(OsHandle file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  return GetFileInformationByHandle(file, &information)
+             ? information.nNumberOfLinks
+             : 0;
+}
+
 int Win32PlatformOps::IsProgramRunning(const char* exePath) {
   // The same file, however its path is spelled (a doubled or trailing
-  // separator from the registry, another case, an 8.3 name, '/'): compared
-  // by volume and file index, not by text.
-  FileIdentity program;
-  if (!IdentifyFile(exePath, &program)) return 1;
-  const char* slash = std::strrchr(exePath, '\\');
-  const char* fileName = slash != nullptr ? slash + 1 : exePath;
+  // separator from the registry, another case, an 8.3 name, '/'): both
+  // sides as the object manager names them. No process's image is opened:
+  // a user's program of that name, wherever it lies, is only asked for its
+  // path.
+  std::wstring program;
+  {
+    const FileHandle probe = {CreateFileA(exePath, FILE_READ_ATTRIBUTES,
+                                          kShareEverything, nullptr,
+                                          OPEN_EXISTING, 0, nullptr)};
+    if (probe.handle == INVALID_HANDLE_VALUE ||
+        !FinalPath(probe.handle, VOLUME_NAME_NT, &program)) {
+      return 1;
+    }
+  }
+  const std::wstring fileName = program.substr(program.find_last_of(L'\\') + 1);
   const FileHandle snapshot = {CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
   if (snapshot.handle == INVALID_HANDLE_VALUE) return 1;
-  PROCESSENTRY32 entry = {};
+  PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot.handle, &entry); more;
-       more = Process32Next(snapshot.handle, &entry)) {
-    if (lstrcmpiA(entry.szExeFile, fileName) != 0) continue;
+  for (BOOL more = Process32FirstW(snapshot.handle, &entry); more;
+       more = Process32NextW(snapshot.handle, &entry)) {
+    if (!SamePathText(entry.szExeFile, fileName)) continue;
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                                        entry.th32ProcessID);
     if (process == nullptr) return 1;
-    char image[MAX_PATH];
-    DWORD length = MAX_PATH;
-    const BOOL named = QueryFullProcessImageNameA(process, 0, image, &length);
+    std::wstring image(kLongPathLength, L'\0');
+    DWORD length = kLongPathLength;
+    const BOOL named = QueryFullProcessImageNameW(process, PROCESS_NAME_NATIVE,
+                                                  &image[0], &length);
     CloseHandle(process);
-    FileIdentity running;
-    if (!named || !IdentifyFile(image, &running) || running == program) {
-      return 1;
-    }
+    if (!named) return 1;
+    image.resize(length);
+    if (SamePathText(image, program)) return 1;
   }
   return 0;
 }

@@ -23,11 +23,16 @@ class Win32PlatformOps final : public PlatformOps {
                      const char* path) override;
   int ReadIniString(const char* section, const char* key, const char* path,
                     std::string* value) override;
+  int HoldFolder(const char* path, OsHandle* folder) override;
   int OpenHeldFile(const char* path, OsHandle* file, int* created) override;
-  int ReadHeldFile(OsHandle file, std::string* bytes) override;
-  int RewriteHeldFile(OsHandle file, const std::string& bytes) override;
-  int DeleteHeldFile(OsHandle file) override;
+  int ReopenHeldFile(OsHandle file, FileAccess access,
+                     OsHandle* reopened) override;
+  int ReadHeldFile(OsHandle reading, std::string* bytes) override;
+  int RewriteHeldFile(OsHandle writing, const std::string& bytes) override;
+  int DeleteHeldFile(OsHandle deleting) override;
   int PathNamesHeldFile(const char* path, OsHandle file) override;
+  int HandleIsAtPath(OsHandle handle, const char* path) override;
+  unsigned long LinkCount(OsHandle file) override;
   int IsProgramRunning(const char* exePath) override;
   int ListProfileDirs(std::string* dirs) override;
   int AppendLine(const char* path, const std::string& line) override;

@@ -75,11 +75,11 @@ bool SameIniName(const std::string& a, const std::string& b) {
   return true;
 }
 
-IniView ParseIni(const std::string& bytes) {
+IniView ParseIni(const std::string& bytes, Utf8Bom bom) {
   std::string converted;
   const std::string* text = &bytes;
   std::size_t start = 0;
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+  if (bom == Utf8Bom::kSkipped && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     start = 3;
   } else if (bytes.compare(0, 2, "\xFF\xFE") == 0 ||
              bytes.compare(0, 2, "\xFE\xFF") == 0) {

@@ -33,10 +33,15 @@ struct IniSection {
 
 using IniView = std::vector<IniSection>;
 
+// How the profile API reads a UTF-8 byte-order mark: Wine's skips it;
+// Windows' reads it as text (widely reported, e.g. for Windows 10 21H1), so
+// that a "[Special]" on the first line is no section there.
+enum class Utf8Bom { kSkipped, kText };
+
 // The profile API's reading rules:
-// - a UTF-8 byte-order mark is skipped, and text after a UTF-16 one is read
-//   as UTF-16 (converted to UTF-8 here); anything else is text in the ANSI
-//   code page, read byte for byte;
+// - a UTF-8 byte-order mark is read as `bom` says, and text after a UTF-16
+//   one is read as UTF-16 (converted to UTF-8 here); anything else is text
+//   in the ANSI code page, read byte for byte;
 // - a line ends at a line feed or a carriage return; each is trimmed of
 //   spaces, tabs, line breaks and ^Z, and an empty line is dropped;
 // - a line that starts with '[' and holds a ']' names a section: the text
@@ -44,7 +49,7 @@ using IniView = std::vector<IniSection>;
 // - any other line is an entry, split at its first '=', name and value
 //   each trimmed; a nameless line directly after another nameless one is
 //   dropped.
-IniView ParseIni(const std::string& bytes);
+IniView ParseIni(const std::string& bytes, Utf8Bom bom = Utf8Bom::kSkipped);
 
 // Names compare without regard to (ASCII) case, as the profile API
 // compares section and key names.

@@ -19,6 +19,8 @@ FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
       return FileWriteOutcome::kChanged;
     case IniWriteResult::kUndone:
       return FileWriteOutcome::kFailed;
+    case IniWriteResult::kRefused:
+      return FileWriteOutcome::kRefused;
     case IniWriteResult::kNotRestored:
       break;
   }
@@ -27,6 +29,7 @@ FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
 
 bool IsFailure(FileWriteOutcome outcome) {
   return outcome == FileWriteOutcome::kFailed ||
+         outcome == FileWriteOutcome::kRefused ||
          outcome == FileWriteOutcome::kFailedNotRestored;
 }
 
@@ -77,6 +80,9 @@ OptionWriteResult WriteOption(PlatformOps& ops, DetectionResult& detection,
     result.files[i] = WriteOneFile(ops, detection.*slot.path, key, state, mode);
     if (IsFailure(result.files[i])) {
       FlagOf(result.failed, slot.target) = 1;
+      if (result.files[i] == FileWriteOutcome::kFailedNotRestored) {
+        FlagOf(result.notRestored, slot.target) = 1;
+      }
       FoundFlag(detection, slot.target) = 0;
     }
   }
@@ -93,6 +99,10 @@ void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
     MessageText error;
     error.Append("INI file write error!\n\n");
     BuildTargetList(error, result.failed);
+    if (AnySet(result.notRestored)) {
+      error.Append("\nNot restored, check the INI files of:\n\n");
+      BuildTargetList(error, result.notRestored);
+    }
     ops.ShowMessage(owner, error.text, "Error");
   }
   TargetFlags changed = {};

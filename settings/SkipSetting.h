@@ -43,6 +43,8 @@ enum class FileWriteOutcome {
   kAlreadySet,        // it already read as the value: not written
   kWouldChange,       // a what-if run: it would be written
   kFailed,            // not written, and left as it was
+  kRefused,           // not written: its path leads elsewhere (a link on
+                      // the way, or a file with more than one name)
   kFailedNotRestored  // not written, and could not be put back either
 };
 
@@ -56,6 +58,7 @@ enum class WriteMode {
 struct OptionWriteResult {
   FileWriteOutcome files[kIniFileCount];  // in kIniFiles order
   TargetFlags failed;                     // targets with a failed file
+  TargetFlags notRestored;  // targets with a file that may be left damaged
 };
 
 // Writes "1" (On) or "0" (Off) under `key` to every INI file of every Found
@@ -67,8 +70,9 @@ OptionWriteResult WriteOption(PlatformOps& ops, DetectionResult& detection,
                               int state, const char* key, WriteMode mode);
 
 // The dialog's OK: WriteOption on every file, then an "Error" box listing
-// the targets with a failed write, then an "End" box listing the targets
-// still Found, both owned by `owner`. Mixed (or any other state) writes
-// nothing and shows nothing.
+// the targets with a failed write (and again, under a line of their own,
+// those with a file that could not be put back), then an "End" box listing
+// the targets still Found, both owned by `owner`. Mixed (or any other state)
+// writes nothing and shows nothing.
 void WriteSkipSetting(PlatformOps& ops, DetectionResult& detection,
                       OsWindow owner, int state, const char* key);

@@ -24,6 +24,9 @@ class ContractWorld {
   virtual void WriteTextFile(const std::string& path,
                              const std::string& text) = 0;
   virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;
+  // A second name (hard link) for an existing file.
+  virtual void LinkFile(const std::string& existing,
+                        const std::string& alias) = 0;
   virtual void InstallProbe(const std::string& path,
                             const ProbeFile& probe) = 0;
   virtual void SetRegistryValue(const std::string& name, unsigned long type,

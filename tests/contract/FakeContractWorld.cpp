@@ -23,6 +23,10 @@ class FakeContractWorld final : public ContractWorld {
   std::optional<std::string> ReadTextFile(const std::string& path) override {
     return ops_.IniText(path);
   }
+  void LinkFile(const std::string& existing,
+                const std::string& alias) override {
+    ops_.LinkFile(existing, alias);
+  }
   void InstallProbe(const std::string& path, const ProbeFile& probe) override {
     ops_.AddFileWithVersion(path, probe.fileVersion);
   }

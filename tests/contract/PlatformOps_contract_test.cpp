@@ -213,28 +213,51 @@ TEST_F(PlatformContract, IniStringIsReadAsOnDisk) {
   EXPECT_EQ("7", value);
 }
 
-// The handle a checked write holds: the profile API still writes the file
-// by name while it is held, and what is read, rewritten and removed is
-// that file, found again by identity, never by name.
-TEST_F(PlatformContract, HeldFileIsReadRewrittenAndRemovedThroughItsHandle) {
+// What a checked write holds: its folder, and the file by its identity
+// alone, so that the profile API still opens the file however it likes.
+// The file is read, rewritten and removed through handles reopened from
+// that one, found again by identity, never by name; the path that leads to
+// each is the one built, however it is spelled.
+TEST_F(PlatformContract,
+       HeldFileIsReadRewrittenAndRemovedThroughReopenedHandles) {
   const std::string path = root + "\\UnitPrefs.ini";
+  OsHandle folder = nullptr;
+  ASSERT_NE(0, ops.HoldFolder(root.c_str(), &folder));
+  EXPECT_EQ(1, ops.HandleIsAtPath(folder, (root + "\\").c_str()));
   OsHandle held = nullptr;
   int created = 0;
   ASSERT_NE(0, ops.OpenHeldFile(path.c_str(), &held, &created));
   EXPECT_EQ(1, created);
   EXPECT_EQ(std::optional<std::string>(""), world->ReadTextFile(path));
+  EXPECT_EQ(1, ops.HandleIsAtPath(held, (root + "\\\\UNITPREFS.INI").c_str()));
+  EXPECT_EQ(0, ops.HandleIsAtPath(held, (root + "\\Other.ini").c_str()));
+  EXPECT_EQ(0, ops.HandleIsAtPath(folder, path.c_str()));
+  EXPECT_EQ(1ul, ops.LinkCount(held));
   ASSERT_NE(
       0, ops.WriteIniString("Special", "EnableVeloRidePass", "1", path.c_str()))
       << "holding the file does not shut the profile API out";
+  auto reopened = [&](FileAccess access) {
+    OsHandle handle = nullptr;
+    EXPECT_NE(0, ops.ReopenHeldFile(held, access, &handle));
+    return handle;
+  };
+  auto readHeld = [&](std::string* bytes) {
+    OsHandle reading = reopened(FileAccess::kRead);
+    const int read = ops.ReadHeldFile(reading, bytes);
+    ops.CloseOsHandle(reading);
+    return read;
+  };
   std::string bytes;
-  ASSERT_NE(0, ops.ReadHeldFile(held, &bytes));
+  ASSERT_NE(0, readHeld(&bytes));
   EXPECT_NE(std::string::npos, bytes.find("EnableVeloRidePass=1"));
 
   const std::string original("[A]\nx=1\n\0binary", 16);
   world->WriteTextFile(path, std::string(5000, 'z'));
-  ASSERT_NE(0, ops.RewriteHeldFile(held, original));
+  OsHandle writing = reopened(FileAccess::kWrite);
+  ASSERT_NE(0, ops.RewriteHeldFile(writing, original));
+  ops.CloseOsHandle(writing);
   EXPECT_EQ(original, world->ReadTextFile(path)) << "a longer file shrinks";
-  ASSERT_NE(0, ops.ReadHeldFile(held, &bytes));
+  ASSERT_NE(0, readHeld(&bytes));
   EXPECT_EQ(original, bytes);
 
   const std::string other = root + "\\Other.ini";
@@ -243,8 +266,12 @@ TEST_F(PlatformContract, HeldFileIsReadRewrittenAndRemovedThroughItsHandle) {
   EXPECT_EQ(0, ops.PathNamesHeldFile(other.c_str(), held))
       << "the same bytes, but another file";
   EXPECT_EQ(0, ops.PathNamesHeldFile((root + "\\none.ini").c_str(), held));
+  world->LinkFile(path, root + "\\Alias.ini");
+  EXPECT_EQ(2ul, ops.LinkCount(held)) << "a second name";
 
-  ASSERT_NE(0, ops.DeleteHeldFile(held));
+  OsHandle deleting = reopened(FileAccess::kDelete);
+  ASSERT_NE(0, ops.DeleteHeldFile(deleting));
+  ops.CloseOsHandle(deleting);
   ops.CloseOsHandle(held);
   EXPECT_EQ(0, ops.PathExists(path.c_str()));
   EXPECT_EQ(original, world->ReadTextFile(other));
@@ -252,8 +279,11 @@ TEST_F(PlatformContract, HeldFileIsReadRewrittenAndRemovedThroughItsHandle) {
   ASSERT_NE(0, ops.OpenHeldFile(other.c_str(), &held, &created));
   EXPECT_EQ(0, created);
   ops.CloseOsHandle(held);
+  ops.CloseOsHandle(folder);
   EXPECT_EQ(0, ops.OpenHeldFile((root + "\\missing\\x.ini").c_str(), &held,
                                 &created));
+  EXPECT_EQ(0, ops.HoldFolder((root + "\\missing").c_str(), &folder));
+  EXPECT_EQ(0, ops.HoldFolder(other.c_str(), &folder)) << "a file";
 }
 
 TEST_F(PlatformContract, EnvironmentVariablesExpandWithinTheBuffer) {

@@ -43,6 +43,10 @@ class Win32ContractWorld final : public ContractWorld {
   std::optional<std::string> ReadTextFile(const std::string& path) override {
     return ScannerInstall::ReadFile(path);
   }
+  void LinkFile(const std::string& existing,
+                const std::string& alias) override {
+    CreateHardLinkA(alias.c_str(), existing.c_str(), nullptr);
+  }
   void InstallProbe(const std::string& path, const ProbeFile& probe) override {
     ScannerInstall::CopyProbe(probe, path);
   }

@@ -22,6 +22,19 @@ std::string Lower(const std::string& text) {
   return lower;
 }
 
+// `path` with the prefix `from` (a whole path component) replaced by `to`;
+// unchanged where it does not start with it.
+std::string Replaced(const std::string& path, const std::string& from,
+                     const std::string& to) {
+  if (path.compare(0, from.size(), from) != 0 ||
+      (path.size() > from.size() && path[from.size()] != '\\')) {
+    return path;
+  }
+  return to + path.substr(from.size());
+}
+
+constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
+
 std::string ParentOf(const std::string& path) {
   const auto slash = path.find_last_of('\\');
   return slash == std::string::npos ? "" : path.substr(0, slash);
@@ -50,6 +63,7 @@ const char* FakePlatformOps::NameOf(Op op) {
       "ReadIniString",      "OpenHeldFile",   "ReadHeldFile",
       "RewriteHeldFile",    "DeleteHeldFile", "IsProgramRunning",
       "ListProfileDirs",    "AppendLine",     "CreateAdminOnlyMutex",
+      "HoldFolder",         "ReopenHeldFile",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -118,6 +132,62 @@ void FakePlatformOps::RemoveIni(const std::string& path) {
   iniFiles_.erase(Lower(path));
 }
 
+void FakePlatformOps::LinkFolder(const std::string& link,
+                                 const std::string& target) {
+  AddDirectory(target);
+  AddDirectory(ParentOf(link));
+  folderLinks_[Lower(link)] = Lower(target);
+}
+
+void FakePlatformOps::LinkFile(const std::string& existing,
+                               const std::string& alias) {
+  AddDirectory(ParentOf(alias));
+  iniFiles_[Lower(alias)] = iniFiles_.at(Lower(existing));
+}
+
+void FakePlatformOps::AddShortName(const std::string& shortPath,
+                                   const std::string& longPath) {
+  shortNames_[Lower(shortPath)] = Lower(longPath);
+}
+
+std::string FakePlatformOps::Resolve(const std::string& path,
+                                     bool withoutLinks) const {
+  std::string resolved = Lower(path);
+  while (resolved.size() > 3 && resolved.back() == '\\') resolved.pop_back();
+  for (const auto& [from, to] : shortNames_) {
+    resolved = Replaced(resolved, from, to);
+  }
+  if (withoutLinks) return resolved;
+  for (const auto& [from, to] : folderLinks_) {
+    resolved = Replaced(resolved, from, to);
+  }
+  return resolved;
+}
+
+std::string FakePlatformOps::ProfileText(const std::string& text,
+                                         std::string* bom) const {
+  bom->clear();
+  if (!utf8BomSkipped || text.compare(0, 3, kUtf8Bom) != 0) return text;
+  *bom = kUtf8Bom;
+  return text.substr(3);
+}
+
+// Microsoft documents no share mode for the profile functions, only that
+// they lock the file ("WritePrivateProfileStringA": no operation that reads
+// or writes the file is allowed while it is written). The strictest reading
+// of CreateFile's sharing rules ("Creating and Opening Files"): their open
+// fails with ERROR_SHARING_VIOLATION while any handle with read, write or
+// delete access is open on the file. A handle for attributes only takes no
+// part in sharing.
+bool FakePlatformOps::HeldForData(const std::string& resolved) const {
+  auto named = iniFiles_.find(resolved);
+  if (named == iniFiles_.end()) return false;
+  for (const auto& [handle, held] : heldFiles_) {
+    if (held.access && held.file == named->second) return true;
+  }
+  return false;
+}
+
 void FakePlatformOps::HoldMutexElsewhere(const std::string& name,
                                          const HeldObject& held) {
   NamedObject& object = objects_[ObjectName(name)];
@@ -184,7 +254,7 @@ unsigned FakePlatformOps::GetWindowsDir(char* buffer, unsigned size) {
 
 int FakePlatformOps::PathExists(const char* path) {
   if (ShouldFail(Op::PathExists)) return 0;
-  const std::string key = Lower(path);
+  const std::string key = Resolve(path);
   return files_.count(key) || iniFiles_.count(key) || DirectoryExists(key) ? 1
                                                                            : 0;
 }
@@ -242,7 +312,7 @@ void FakePlatformOps::SetVersionQuirks(const std::string& path,
 // [reported length][size][bytes].
 std::string FakePlatformOps::SerializeVersionResource(
     const std::string& path) const {
-  const VersionResource& resource = *files_.at(Lower(path));
+  const VersionResource& resource = *files_.at(Resolve(path));
   std::string block(2, '\0');
   PutU32(block, static_cast<std::uint32_t>(resource.size()));
   for (const auto& [name, value] : resource) {
@@ -252,7 +322,7 @@ std::string FakePlatformOps::SerializeVersionResource(
     PutU32(block, static_cast<std::uint32_t>(value.bytes.size()));
     block += value.bytes;
   }
-  auto quirks = versionQuirks_.find(Lower(path));
+  auto quirks = versionQuirks_.find(Resolve(path));
   const std::uint16_t length =
       quirks != versionQuirks_.end() && quirks->second.lengthField
           ? *quirks->second.lengthField
@@ -263,9 +333,9 @@ std::string FakePlatformOps::SerializeVersionResource(
 
 unsigned long FakePlatformOps::GetVersionInfoSize(const char* path) {
   if (ShouldFail(Op::GetVersionInfoSize)) return 0;
-  auto it = files_.find(Lower(path));
+  auto it = files_.find(Resolve(path));
   if (it == files_.end() || !it->second) return 0;
-  auto quirks = versionQuirks_.find(Lower(path));
+  auto quirks = versionQuirks_.find(Resolve(path));
   if (quirks != versionQuirks_.end() && quirks->second.reportedSize) {
     return *quirks->second.reportedSize;
   }
@@ -275,7 +345,7 @@ unsigned long FakePlatformOps::GetVersionInfoSize(const char* path) {
 int FakePlatformOps::GetVersionInfo(const char* path, unsigned long size,
                                     void* block) {
   if (ShouldFail(Op::GetVersionInfo)) return 0;
-  auto it = files_.find(Lower(path));
+  auto it = files_.find(Resolve(path));
   if (it == files_.end() || !it->second) return 0;
   const std::string serialized = SerializeVersionResource(path);
   if (serialized.size() > size) return 0;
@@ -311,9 +381,11 @@ int FakePlatformOps::QueryVersionValue(const void* block, const char* subBlock,
 int FakePlatformOps::ReadIniInt(const char* section, const char* key,
                                 const char* path) {
   if (ShouldFail(Op::ReadIniInt)) return 0;
-  auto it = iniFiles_.find(Lower(path));
-  if (it == iniFiles_.end()) return 0;
-  auto value = FindIniValue(*it->second, section, key);
+  const std::string file = Resolve(path);
+  auto it = iniFiles_.find(file);
+  if (it == iniFiles_.end() || HeldForData(file)) return 0;
+  std::string bom;
+  auto value = FindIniValue(ProfileText(*it->second, &bom), section, key);
   return value ? IniValueAsInt(*value) : 0;
 }
 
@@ -348,12 +420,14 @@ int FakePlatformOps::WriteIniString(const char* section, const char* key,
                                     const char* value, const char* path) {
   const int call = CallCount(Op::WriteIniString);
   if (ShouldFail(Op::WriteIniString)) return 0;
-  const std::string file = Lower(path);
-  if (!DirectoryExists(ParentOf(file))) return 0;
+  const std::string file = Resolve(path);
+  if (!DirectoryExists(ParentOf(file)) || HeldForData(file)) return 0;
   FileText& stored = iniFiles_[file];
   if (stored == nullptr) stored = std::make_shared<std::string>();
   std::string& text = *stored;
-  const std::string written = SetIniValue(text, section, key, value);
+  std::string bom;
+  const std::string read = ProfileText(text, &bom);
+  const std::string written = bom + SetIniValue(read, section, key, value);
   if (auto fault = writeFaults_.find(call); fault != writeFaults_.end()) {
     switch (fault->second) {
       case WriteFault::kTruncates:
@@ -384,49 +458,94 @@ int FakePlatformOps::ReadIniString(const char* section, const char* key,
                                    const char* path, std::string* value) {
   value->clear();
   if (ShouldFail(Op::ReadIniString)) return 0;
-  auto it = iniFiles_.find(Lower(path));
+  const std::string file = Resolve(path);
+  if (HeldForData(file)) return 0;
+  auto it = iniFiles_.find(file);
   if (it == iniFiles_.end()) return 1;
-  *value = FindIniValue(*it->second, section, key).value_or("");
+  std::string bom;
+  *value =
+      FindIniValue(ProfileText(*it->second, &bom), section, key).value_or("");
+  return 1;
+}
+
+int FakePlatformOps::HoldFolder(const char* path, OsHandle* folder) {
+  if (ShouldFail(Op::HoldFolder)) return 0;
+  const std::string resolved = Resolve(path);
+  if (!DirectoryExists(resolved)) return 0;
+  *folder = NewHandle();
+  openHandles_[*folder] = "";
+  heldFiles_[*folder] = {resolved, nullptr, std::nullopt};
   return 1;
 }
 
 int FakePlatformOps::OpenHeldFile(const char* path, OsHandle* file,
                                   int* created) {
   if (ShouldFail(Op::OpenHeldFile)) return 0;
-  const std::string lower = Lower(path);
-  if (!DirectoryExists(ParentOf(lower))) return 0;
-  FileText& stored = iniFiles_[lower];
+  const std::string resolved = Resolve(path);
+  if (!DirectoryExists(ParentOf(resolved))) return 0;
+  FileText& stored = iniFiles_[resolved];
   *created = stored == nullptr ? 1 : 0;
   if (stored == nullptr) stored = std::make_shared<std::string>();
   *file = NewHandle();
   openHandles_[*file] = "";
-  heldFiles_[*file] = {lower, stored};
+  heldFiles_[*file] = {resolved, stored, std::nullopt};
   return 1;
 }
 
-int FakePlatformOps::ReadHeldFile(OsHandle file, std::string* bytes) {
+int FakePlatformOps::ReopenHeldFile(OsHandle file, FileAccess access,
+                                    OsHandle* reopened) {
+  if (ShouldFail(Op::ReopenHeldFile)) return 0;
+  const Held& held = heldFiles_.at(file);
+  if (held.file == nullptr) return 0;
+  *reopened = NewHandle();
+  openHandles_[*reopened] = "";
+  heldFiles_[*reopened] = {held.path, held.file, access};
+  return 1;
+}
+
+// Each of these works only through a handle reopened for its access, as
+// Windows checks a handle's access on every call.
+int FakePlatformOps::ReadHeldFile(OsHandle reading, std::string* bytes) {
   bytes->clear();
   if (ShouldFail(Op::ReadHeldFile)) return 0;
-  *bytes = *heldFiles_.at(file).file;
+  const Held& held = heldFiles_.at(reading);
+  if (held.access != FileAccess::kRead) return 0;
+  *bytes = *held.file;
   return 1;
 }
 
-int FakePlatformOps::RewriteHeldFile(OsHandle file, const std::string& bytes) {
+int FakePlatformOps::RewriteHeldFile(OsHandle writing,
+                                     const std::string& bytes) {
   if (ShouldFail(Op::RewriteHeldFile)) return 0;
-  *heldFiles_.at(file).file = bytes;
+  const Held& held = heldFiles_.at(writing);
+  if (held.access != FileAccess::kWrite) return 0;
+  *held.file = bytes;
   return 1;
 }
 
-int FakePlatformOps::DeleteHeldFile(OsHandle file) {
+int FakePlatformOps::DeleteHeldFile(OsHandle deleting) {
   if (ShouldFail(Op::DeleteHeldFile)) return 0;
-  heldFiles_.at(file).deleteOnClose = true;
+  Held& held = heldFiles_.at(deleting);
+  if (held.access != FileAccess::kDelete) return 0;
+  held.deleteOnClose = true;
   return 1;
 }
 
 int FakePlatformOps::PathNamesHeldFile(const char* path, OsHandle file) {
-  auto it = iniFiles_.find(Lower(path));
+  auto it = iniFiles_.find(Resolve(path));
   return it != iniFiles_.end() && it->second == heldFiles_.at(file).file ? 1
                                                                          : 0;
+}
+
+int FakePlatformOps::HandleIsAtPath(OsHandle handle, const char* path) {
+  return heldFiles_.at(handle).path == Resolve(path, true) ? 1 : 0;
+}
+
+unsigned long FakePlatformOps::LinkCount(OsHandle file) {
+  const FileText& held = heldFiles_.at(file).file;
+  return static_cast<unsigned long>(std::count_if(
+      iniFiles_.begin(), iniFiles_.end(),
+      [&held](const auto& named) { return named.second == held; }));
 }
 
 int FakePlatformOps::IsProgramRunning(const char* exePath) {

@@ -42,9 +42,10 @@ class FakePlatformOps final : public PlatformOps {
     ListProfileDirs,
     AppendLine,
     CreateAdminOnlyMutex,
+    HoldFolder,
+    ReopenHeldFile,
   };
-  static constexpr int kOpCount =
-      static_cast<int>(Op::CreateAdminOnlyMutex) + 1;
+  static constexpr int kOpCount = static_cast<int>(Op::ReopenHeldFile) + 1;
   static const char* NameOf(Op op);
 
   // One value of a version resource as VerQueryValueA hands it out.
@@ -113,6 +114,19 @@ class FakePlatformOps final : public PlatformOps {
   std::optional<std::string> IniText(const std::string& path) const;
   // Removes an INI file, as another program might.
   void RemoveIni(const std::string& path);
+  // What a user can plant: a folder replaced by a link (a junction, or a
+  // symbolic link) to another folder, whose paths then lead there; a second
+  // name (hard link) for an existing file.
+  void LinkFolder(const std::string& link, const std::string& target);
+  void LinkFile(const std::string& existing, const std::string& alias);
+  // An 8.3 short name for a long path, which leads to the same place; Wine
+  // makes none, so only the fake shows that such a path is no link.
+  void AddShortName(const std::string& shortPath, const std::string& longPath);
+  // How the profile functions read a UTF-8 byte-order mark. Windows' read it
+  // as text (widely reported, e.g. for Windows 10 21H1): a "[Special]" on the
+  // first line is then no section, and a write appends a second one. Wine's
+  // skip it.
+  bool utf8BomSkipped = false;
   // The session this process runs in. Services, and so every deployment
   // engine, run in session 0.
   unsigned long sessionId = 1;
@@ -144,8 +158,8 @@ class FakePlatformOps final : public PlatformOps {
     kDropsOtherSection,  // the key is set, another section is lost
     kLeavesKeyUnset,     // nothing changes; a missing file is made empty
     kAddsLine,           // the key is set, and another program adds a line
-    // Cut off half way, and then the file's folder is swapped for a link to
-    // another one: the path names a file holding "decoy".
+    // Cut off half way, and then another file takes the file's name: the
+    // path names a file holding "decoy".
     kTruncatesThenPathSwapped,
   };
   // Makes the WriteIniString call with the given 0-based index misbehave.
@@ -192,11 +206,16 @@ class FakePlatformOps final : public PlatformOps {
                      const char* path) override;
   int ReadIniString(const char* section, const char* key, const char* path,
                     std::string* value) override;
+  int HoldFolder(const char* path, OsHandle* folder) override;
   int OpenHeldFile(const char* path, OsHandle* file, int* created) override;
-  int ReadHeldFile(OsHandle file, std::string* bytes) override;
-  int RewriteHeldFile(OsHandle file, const std::string& bytes) override;
-  int DeleteHeldFile(OsHandle file) override;
+  int ReopenHeldFile(OsHandle file, FileAccess access,
+                     OsHandle* reopened) override;
+  int ReadHeldFile(OsHandle reading, std::string* bytes) override;
+  int RewriteHeldFile(OsHandle writing, const std::string& bytes) override;
+  int DeleteHeldFile(OsHandle deleting) override;
   int PathNamesHeldFile(const char* path, OsHandle file) override;
+  int HandleIsAtPath(OsHandle handle, const char* path) override;
+  unsigned long LinkCount(OsHandle file) override;
   int IsProgramRunning(const char* exePath) override;
   int ListProfileDirs(std::string* dirs) override;
   int AppendLine(const char* path, const std::string& line) override;
@@ -235,6 +254,15 @@ class FakePlatformOps final : public PlatformOps {
   // The Windows directory always exists.
   bool DirectoryExists(const std::string& lowerPath) const;
   std::string SerializeVersionResource(const std::string& path) const;
+  // A path as the file system resolves it: lower case, short names
+  // expanded and, unless withoutLinks, folder links followed.
+  std::string Resolve(const std::string& path, bool withoutLinks = false) const;
+  // The profile functions' reading of a file's text: its UTF-8 byte-order
+  // mark moved to *bom where they skip it.
+  std::string ProfileText(const std::string& text, std::string* bom) const;
+  // Whether a handle of ours with data or delete access is open on the file
+  // at the (resolved) path.
+  bool HeldForData(const std::string& resolved) const;
   // A kernel object's name in the namespace it lands in.
   std::string ObjectName(const std::string& name) const;
   OsHandle CreateMutexOwnedBy(const char* name, const std::string& ownerSid,
@@ -245,6 +273,9 @@ class FakePlatformOps final : public PlatformOps {
   std::map<int, std::set<int>> outOfMemory_;  // op -> call indexes
   std::map<int, WriteFault> writeFaults_;     // WriteIniString call -> fault
   std::set<std::string> directories_;         // lower-case paths
+  // Lower-case path prefixes and what they lead to.
+  std::map<std::string, std::string> folderLinks_;
+  std::map<std::string, std::string> shortNames_;
   std::map<std::string, std::optional<VersionResource>> files_;
   std::map<std::string, VersionQuirks> versionQuirks_;
   // Version values handed out by QueryVersionValue, each its own block.
@@ -253,9 +284,12 @@ class FakePlatformOps final : public PlatformOps {
   // name another file while a handle still holds the first.
   using FileText = std::shared_ptr<std::string>;
   std::map<std::string, FileText> iniFiles_;  // by lower-case path
+  // A folder (file null) or file held open; a file's handle reopened for
+  // data or deletion has an access.
   struct Held {
-    std::string path;  // lower case
+    std::string path;  // resolved
     FileText file;
+    std::optional<FileAccess> access;
     bool deleteOnClose = false;
   };
   std::map<OsHandle, Held> heldFiles_;

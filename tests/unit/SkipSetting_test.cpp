@@ -246,8 +246,9 @@ TEST_F(WriteSkipSettingTest, MissingDirectoryIsAReportedFailure) {
 
 // Writes that report success without doing what was asked (as Wine's does
 // on a full disk), and undoing that fails too: the TWAIN file ends as it
-// began whenever it can be put back, and TWAIN is reported under "Error",
-// never under "End".
+// began whenever it is reported put back, and TWAIN is reported under
+// "Error", never under "End", and once more as not restored where it is
+// not.
 TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
   using Fault = FakePlatformOps::WriteFault;
   using Op = FakePlatformOps::Op;
@@ -264,6 +265,7 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
     // The file already holds the value written: the dialog writes it all
     // the same, and its failure is still an error.
     bool alreadyOff = false;
+    const char* text = nullptr;  // the file, where not `original`
   } cases[] = {
       {"truncates", Fault::kTruncates, std::nullopt, 0, true, true},
       {"drops another section", Fault::kDropsOtherSection, std::nullopt, 0,
@@ -283,12 +285,22 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
        true},
       {"another program adds a line meanwhile", Fault::kAddsLine, std::nullopt,
        0, true, true},
+      // Cut inside the last value: only the value tells.
+      {"last value cut short", Fault::kTruncates, std::nullopt, 0, true, true,
+       false,
+       "[Special]\r\nEnableVeloRidePass=1\r\n[Tail]\r\nLast="
+       "123456789012345678901234567890123456789012345678901234567890\r\n"},
+      {"created, first read fails", std::nullopt, Op::ReadHeldFile, 0, false,
+       true},
+      // Reads: before, after, before the put-back, after it.
+      {"put back, not read back", Fault::kTruncates, Op::ReadHeldFile, 3, true,
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatformOps ops;
     ops.AddDirectory("C:\\W\\twain_32\\Norvtw32");
-    std::string before = original;
+    std::string before = c.text != nullptr ? c.text : original;
     if (c.alreadyOff) {
       before.replace(before.find("Pass=1"), 6, "Pass=0");
     }
@@ -300,7 +312,11 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
 
     ASSERT_EQ(1u, ops.messages.size()) << "an error box and no \"End\"";
     EXPECT_EQ("Error", ops.messages[0].caption);
-    EXPECT_EQ(std::string(kWriteError) + "    TWAIN\n", ops.messages[0].text);
+    EXPECT_EQ(std::string(kWriteError) + "    TWAIN\n" +
+                  (c.restored ? ""
+                              : "\nNot restored, check the INI files of:\n\n"
+                                "    TWAIN\n"),
+              ops.messages[0].text);
     EXPECT_EQ(0, detection.m_bTwainFound);
     if (c.restored) {
       EXPECT_EQ(
@@ -319,6 +335,8 @@ TEST(WriteSkipSettingVerification, WriteThatKeepsEverythingElseCounts) {
       "[Special]\r\nEnableVeloRidePass=1\r\nEnableVeloRidePass=1\r\n",
       // The profile API keeps the file's spelling of the key.
       "[special]\r\nenableveloridepass=1\r\n",
+      "[ Special ]\r\nEnableVeloRidePass=1\r\n",
+      "[Special]\r\nEnableVeloRidePass=1=x\r\n",
   };
   for (const std::string& text : files) {
     SCOPED_TRACE(text);
@@ -334,8 +352,7 @@ TEST(WriteSkipSettingVerification, WriteThatKeepsEverythingElseCounts) {
 
 // What a failed check leaves to report when the file cannot be put back:
 // no memory to check with, or a path that names another file by the time
-// the file would be put back (its folder swapped for a link), which is
-// never written to.
+// the file would be put back, which is never written to nor removed.
 TEST(WriteSkipSettingVerification, UncheckedOrRedirectedWritesAreNotRestored) {
   using Fault = FakePlatformOps::WriteFault;
   const std::string original = "[Special]\r\nEnableVeloRidePass=1\r\n";
@@ -344,16 +361,20 @@ TEST(WriteSkipSettingVerification, UncheckedOrRedirectedWritesAreNotRestored) {
     std::optional<Fault> fault;
     bool outOfMemoryInCheck;
     std::optional<std::string> pathAfter;
+    bool fileExists = true;
   } cases[] = {
       {"out of memory in the check", std::nullopt, true,
        "[Special]\r\nEnableVeloRidePass=0\r\n"},
-      {"folder swapped before the restore", Fault::kTruncatesThenPathSwapped,
+      {"file replaced before the restore", Fault::kTruncatesThenPathSwapped,
        false, "decoy"},
+      {"created, then replaced before its removal",
+       Fault::kTruncatesThenPathSwapped, false, "decoy", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatformOps ops;
-    ops.SetIniText(kTwain, original);
+    ops.AddDirectory("C:\\W\\twain_32\\Norvtw32");
+    if (c.fileExists) ops.SetIniText(kTwain, original);
     if (c.fault) ops.MisbehaveOnWrite(0, *c.fault);
     if (c.outOfMemoryInCheck) {
       ops.RunOutOfMemoryOnCall(FakePlatformOps::Op::ReadHeldFile, 1);

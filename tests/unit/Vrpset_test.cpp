@@ -179,6 +179,27 @@ void InstallWithoutTheRx7710BFolder(FakePlatformOps& ops) {
   ops.SetIniText(kIsisIniA, kOff);
 }
 
+// A user's file that a planted link leads to: never written, and the
+// capture application's file is reported refused.
+constexpr const char* kPlanted = "C:\\Users\\Public\\Elsewhere\\UnitPrefs.ini";
+void ExpectPlantedFileRefused(FakePlatformOps& ops,
+                              const ConsoleText& console) {
+  EXPECT_EQ(kOff, ops.IniText(kPlanted));
+  EXPECT_EQ("refused: the path leads elsewhere",
+            nlohmann::json::parse(console.out)
+                .at("targets")
+                .at(2)
+                .at("files")
+                .at(0)
+                .at("result"));
+}
+const std::string kBomOff = "\xEF\xBB\xBF" + kOff;
+void ExpectTestOn(FakePlatformOps& ops, const ConsoleText&) {
+  ConsoleText test;
+  EXPECT_EQ(exit_status::kSuccess,
+            RunConsoleCommand(ops, {"test", "on"}, &test));
+}
+
 TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
   const struct {
     const char* name;
@@ -399,15 +420,20 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
          EXPECT_EQ("changed", isis.at("files").at(0).at("result"));
          EXPECT_EQ("failed", isis.at("files").at(1).at("result"));
        }},
-      {"query /fo csv: a version with commas is one field",
-       [](auto& ops) { Install(ops, kOn, kOn); },
+      {"query /fo csv: a version with commas and quotes is one field",
+       [](auto& ops) {
+         Install(ops, kOn, kOn);
+         ops.AddFileWithVersion("C:\\WINDOWS\\twain_32\\Norvtw32\\NorvM7720.ds",
+                                "9, 0, 2, \"beta\"");
+       },
        {"query", "/fo", "csv", "/nh"},
        exit_status::kSuccess,
        true,
        false,
        "",
        [](auto&, const ConsoleText& console) {
-         EXPECT_EQ(0u, console.out.find("TWAIN,found,\"9, 0, 2, 1\","));
+         EXPECT_EQ(0u,
+                   console.out.find("TWAIN,found,\"9, 0, 2, \"\"beta\"\"\","));
        }},
       {"query: a VirtualStore copy under Program Files (x86)",
        [](auto& ops) {
@@ -451,6 +477,79 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        [](auto& ops, const ConsoleText&) {
          EXPECT_EQ(kOff, ops.IniText(kCaptureIni));
        }},
+      {"set on: Lumora's folder replaced by a link",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.AddFileWithVersion("C:\\Users\\Public\\Elsewhere\\LumoraApp.exe",
+                                "1.1");
+         ops.SetIniText(kPlanted, kOff);
+         ops.LinkFolder("C:\\Lumora", "C:\\Users\\Public\\Elsewhere");
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOn,
+       &ExpectPlantedFileRefused},
+      {"set on: Lumora's INI file a second name of a user's file",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.SetIniText(kPlanted, kOff);
+         ops.RemoveIni(kCaptureIni);
+         ops.LinkFile(kPlanted, kCaptureIni);
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOn,
+       &ExpectPlantedFileRefused},
+      {"set on: an InstallDir in 8.3 short names leads to Lumora's folder",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.SetInstallDir("C:\\LUMORA~1");
+         ops.AddShortName("C:\\LUMORA~1", "C:\\Lumora");
+       },
+       {"set", "on"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOn,
+       &ExpectTestOn},
+      {"set on: a byte-order mark read as text, as Windows reads it",
+       [](auto& ops) { Install(ops, kOff, kBomOff); },
+       {"set", "on"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOn,
+       &ExpectTestOn},
+      {"set on: a byte-order mark skipped, as Wine skips it",
+       [](auto& ops) {
+         Install(ops, kOff, kBomOff);
+         ops.utf8BomSkipped = true;
+       },
+       {"set", "on"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOn,
+       &ExpectTestOn},
+      {"set with a file that cannot be put back",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.MisbehaveOnWrite(1, FakePlatformOps::WriteFault::kTruncates);
+         ops.FailCall(FakePlatformOps::Op::RewriteHeldFile);
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kNotRestored,
+       true,
+       true,
+       kOn,
+       [](auto&, const ConsoleText& console) {
+         EXPECT_EQ("not restored",
+                   nlohmann::json::parse(console.out).at("result"));
+       }},
       {"set with nothing usable",
        [](auto&) {},
        {"set", "on", "/fo", "json"},
@@ -472,7 +571,8 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
     EXPECT_EQ(row.twainAfter.empty() ? twainBefore : row.twainAfter,
               ops.IniText(kTwainIni));
     if (row.status != exit_status::kSuccess &&
-        row.status != exit_status::kPartial) {
+        row.status != exit_status::kPartial &&
+        row.status != exit_status::kNotRestored) {
       EXPECT_EQ(captureBefore, ops.IniText(kCaptureIni))
           << "a refused run writes nothing";
     }
@@ -619,25 +719,31 @@ TEST(VrpsetCommands, JsonBoundIsInclusive) {
           }));
 }
 
-// Every target's FileVersion 259 characters that each need escaping: the
-// line stays within the bound, valid, and says the versions were cut.
+// Every target's FileVersion 259 characters that each need escaping, after
+// accented letters or not: the line stays within the bound, valid (no UTF-8
+// sequence split), and says the versions were cut.
 TEST(VrpsetCommands, JsonBoundHoldsForVersionsOfControlCharacters) {
-  FakePlatformOps ops;
-  const std::string version(259, '\x1F');
-  ops.AddFileWithVersion("C:\\WINDOWS\\twain_32\\Norvtw32\\NorvM7720.ds",
-                         version);
-  ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", version);
-  ops.SetInstallDir("C:\\Lumora");
-  ops.AddFileWithVersion(kCaptureExe, version);
-  ConsoleText console;
-  ASSERT_EQ(exit_status::kSuccess,
-            RunConsoleCommand(ops, {"query", "/fo", "json"}, &console));
-  const std::string line = console.out.substr(0, console.out.size() - 2);
-  EXPECT_LE(line.size(), 2048u);
-  const auto json = nlohmann::json::parse(line);
-  EXPECT_TRUE(json.at("versionsShortened").get<bool>());
-  const std::string shortened = json.at("targets").at(0).at("version");
-  EXPECT_EQ(std::string(shortened.size(), '\x1F'), shortened);
+  for (const std::string& accents : {std::string(), std::string(16, '\xE9')}) {
+    FakePlatformOps ops;
+    const std::string version =
+        accents + std::string(259 - accents.size(), '\x1F');
+    ops.AddFileWithVersion("C:\\WINDOWS\\twain_32\\Norvtw32\\NorvM7720.ds",
+                           version);
+    ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", version);
+    ops.SetInstallDir("C:\\Lumora");
+    ops.AddFileWithVersion(kCaptureExe, version);
+    ConsoleText console;
+    ASSERT_EQ(exit_status::kSuccess,
+              RunConsoleCommand(ops, {"query", "/fo", "json"}, &console));
+    const std::string line = console.out.substr(0, console.out.size() - 2);
+    EXPECT_LE(line.size(), 2048u);
+    const auto json = nlohmann::json::parse(line);
+    EXPECT_TRUE(json.at("versionsShortened").get<bool>());
+    const std::string shortened = json.at("targets").at(0).at("version");
+    std::string whole;
+    ops.AnsiToCodePage(version, code_page::kUtf8, &whole);
+    EXPECT_EQ(0u, whole.find(shortened));
+  }
 }
 
 // What reaches a deployment engine that reads through PowerShell: a
