@@ -86,7 +86,9 @@ TEST_F(FullVolumeE2E, FileThatCouldNotBeCreatedIsRemovedAndReported) {
 // A user who may write in the capture application's folder swaps it for a
 // link to another folder of theirs while the write is checked (Wine follows
 // a Unix symbolic link in its prefix as Windows follows a junction): the
-// kept bytes are put back nowhere, and the run says so. swap_on_write.py,
+// kept bytes are put back nowhere, and the run says so. (A rename from
+// Linux bypasses Wine: the folder vrpset holds cannot be renamed by a
+// Windows process, as on Windows.) swap_on_write.py,
 // which full_volume.sh starts, swaps the folder the moment the profile API
 // has written the file; the check of a 1 MB file takes far longer. Where
 // the swap cannot be made, or lands after the restore, the case is skipped,
@@ -119,7 +121,7 @@ TEST_F(FullVolumeE2E, NothingIsPutBackWhereTheFolderWasSwappedForALink) {
   if (result == "failed") {
     GTEST_SKIP() << "the swap landed after the file was put back";
   }
-  EXPECT_EQ(4u, run.status);
+  EXPECT_EQ(7u, run.status) << "a file that may be damaged has its own status";
   EXPECT_EQ("failed, not restored", result);
   const auto decoy =
       ScannerInstall::ReadFile(volume + "\\Decoy\\UnitPrefs.ini");

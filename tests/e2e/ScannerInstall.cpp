@@ -32,8 +32,8 @@ void ScannerInstall::RemoveAll() {
   RemoveTree(captureDir_);
   // A key left readable only cannot be deleted until its ACL is reset.
   SetCaptureKeyAcl("D:(A;;KA;;;WD)");
-  for (const char* key : {kCaptureAppKey, "SOFTWARE\\Norvel\\Lumora",
-                          "SOFTWARE\\Norvel"}) {
+  for (const char* key :
+       {kCaptureAppKey, "SOFTWARE\\Norvel\\Lumora", "SOFTWARE\\Norvel"}) {
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
   }
 }
@@ -82,10 +82,9 @@ void ScannerInstall::SetRegistryValue(const std::string& keyPath,
                       nullptr) != ERROR_SUCCESS) {
     throw std::runtime_error("RegCreateKeyExA failed");
   }
-  const LONG set =
-      RegSetValueExA(key, name.c_str(), 0, type,
-                     reinterpret_cast<const BYTE*>(bytes.data()),
-                     static_cast<DWORD>(bytes.size()));
+  const LONG set = RegSetValueExA(key, name.c_str(), 0, type,
+                                  reinterpret_cast<const BYTE*>(bytes.data()),
+                                  static_cast<DWORD>(bytes.size()));
   RegCloseKey(key);
   if (set != ERROR_SUCCESS) throw std::runtime_error("RegSetValueExA failed");
 }
@@ -118,12 +117,50 @@ std::optional<std::string> ScannerInstall::ReadFile(const std::string& path) {
 
 std::optional<int> ScannerInstall::ReadOption(const std::string& iniPath) {
   // Two different defaults tell a missing key from a stored value.
-  const UINT first =
-      GetPrivateProfileIntA("Special", "EnableVeloRidePass", -7, iniPath.c_str());
-  const UINT second =
-      GetPrivateProfileIntA("Special", "EnableVeloRidePass", -8, iniPath.c_str());
+  const UINT first = GetPrivateProfileIntA("Special", "EnableVeloRidePass", -7,
+                                           iniPath.c_str());
+  const UINT second = GetPrivateProfileIntA("Special", "EnableVeloRidePass", -8,
+                                            iniPath.c_str());
   if (first != second) return std::nullopt;
   return static_cast<int>(first);
+}
+
+bool ScannerInstall::LinkFolder(const std::string& link,
+                                const std::string& target, bool remove) {
+  // Wine starts a Unix program as it is, and names Windows paths in Unix.
+  using UnixNameFn = char*(CDECL*)(const WCHAR*);
+  const auto unixName =
+      reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(GetProcAddress(
+          GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  auto unixPath = [unixName](const std::string& path) {
+    const std::wstring wide(path.begin(), path.end());
+    char* name = unixName(wide.c_str());
+    const std::string converted = name != nullptr ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return "\"" + converted + "\"";
+  };
+  if (unixName == nullptr) return false;
+  std::string commandLine =
+      remove ? "Z:\\bin\\rm " + unixPath(link)
+             : "Z:\\bin\\ln -s " + unixPath(target) + " " + unixPath(link);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  // Wine does not wait for a Unix program: look until it is done.
+  for (int wait = 0; wait < 1000; ++wait) {
+    if ((GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) ==
+        remove) {
+      return true;
+    }
+    Sleep(10);
+  }
+  return false;
 }
 
 void ScannerInstall::RemoveTree(const std::string& path) {

@@ -37,6 +37,12 @@ class ScannerInstall {
   // when the key is missing.
   static std::optional<int> ReadOption(const std::string& iniPath);
   static void RemoveTree(const std::string& path);
+  // What a user can plant: `link` made a Unix symbolic link to the folder
+  // `target` (Wine follows one in its prefix as Windows follows a
+  // junction), or, with `remove`, such a link taken away again. True when
+  // it worked.
+  static bool LinkFolder(const std::string& link, const std::string& target,
+                         bool remove = false);
   // Copies a probe file built beside the test program to `to`, creating
   // its directories.
   static void CopyProbe(const ProbeFile& probe, const std::string& to);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "detect/Detectors.h"
 #include "tests/CsvReader.h"
 #include "tests/e2e/E2ETest.h"
 #include "tests/e2e/SquattedMutex.h"
@@ -199,6 +200,73 @@ TEST_F(VrpsetE2E, BusyWhileTheDialogOrTheCaptureApplicationRuns) {
   EXPECT_EQ(0u, forced.status) << forced.err;
   EXPECT_EQ(1, ScannerInstall::ReadOption(install.TwainIni()));
   EXPECT_EQ(1, ScannerInstall::ReadOption(install.CaptureIni()));
+}
+
+// A user's program named LumoraApp.exe, in a folder whose name the ANSI
+// code page cannot spell, does not stop set: only the capture application's
+// own does (above).
+TEST_F(VrpsetE2E, AUsersLumoraAppDoesNotBlock) {
+  InstallTwainAndIsis(kOff, kOff);
+  install.InstallCapture(kLumora11);
+  const std::wstring theirs =
+      L"C:\\Users\\Public\\\u0416\u0443\u0440\u043d\u0430\u043b";
+  const std::wstring lumora = theirs + L"\\LumoraApp.exe";
+  const std::string bare = ProgramDirectory() + "\\vrp_bare_messagebox.exe";
+  CreateDirectoryW(theirs.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(std::wstring(bare.begin(), bare.end()).c_str(),
+                        lumora.c_str(), FALSE));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(lumora.c_str(), nullptr, nullptr, nullptr, FALSE,
+                             0, nullptr, nullptr, &startup, &process));
+  WaitForInputIdle(process.hProcess, 10000);
+  const ConsoleRun run = RunConsoleProgram("vrpset.exe", "set on");
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  DeleteFileW(lumora.c_str());
+  RemoveDirectoryW(theirs.c_str());
+  EXPECT_EQ(0u, run.status) << run.err;
+  EXPECT_EQ(1, ScannerInstall::ReadOption(install.CaptureIni()));
+}
+
+// What a user who may write in the capture application's folder can plant
+// for vrpset, run as SYSTEM, to write elsewhere: the INI file made a second
+// name of a file of theirs, or the folder replaced by a link to a folder of
+// theirs. The file behind is not written, and is reported refused; the
+// other targets are written.
+TEST_F(VrpsetE2E, PlantedLinksAreNotFollowed) {
+  const std::string theirs = "C:\\vrp-users-folder";
+  for (const bool folderLink : {false, true}) {
+    SCOPED_TRACE(folderLink ? "folder link" : "hard link");
+    ScannerInstall clean;
+    InstallTwainAndIsis(kOff, kOff);
+    install.InstallCapture(kLumora11, folderLink ? theirs : kCaptureDir);
+    CreateDirectoryA(theirs.c_str(), nullptr);
+    ScannerInstall::WriteFile(theirs + "\\UnitPrefs.ini", kOff);
+    if (folderLink) {
+      ScannerInstall::SetRegistryValue(kCaptureAppKey, "InstallDir", REG_SZ,
+                                       std::string(kCaptureDir) + '\0');
+      ASSERT_TRUE(ScannerInstall::LinkFolder(kCaptureDir, theirs));
+    } else {
+      ASSERT_TRUE(CreateHardLinkA(
+          (std::string(kCaptureDir) + "\\UnitPrefs.ini").c_str(),
+          (theirs + "\\UnitPrefs.ini").c_str(), nullptr));
+    }
+    const ConsoleRun run = RunConsoleProgram("vrpset.exe", "set on /fo json");
+    if (folderLink) ScannerInstall::LinkFolder(kCaptureDir, theirs, true);
+    EXPECT_EQ(4u, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("leads elsewhere")) << run.err;
+    EXPECT_EQ(kOff, ScannerInstall::ReadFile(theirs + "\\UnitPrefs.ini"));
+    EXPECT_EQ(
+        "refused: the path leads elsewhere",
+        nlohmann::json::parse(run.out).at("targets").at(2).at("files").at(0).at(
+            "result"));
+    for (const auto& file : Files()) EXPECT_EQ(kOn, file);
+    ScannerInstall::RemoveTree(theirs);
+  }
 }
 
 TEST_F(VrpsetE2E, FileThatCannotBeWrittenMakesTheRunPartial) {
