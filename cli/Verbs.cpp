@@ -31,7 +31,8 @@ const char* const kUsage =
     "\r\n"
     "Exit status: 0 success, 1 no match (test), 2 usage error, 3 no\r\n"
     "program installed and new enough, 4 some INI file not written,\r\n"
-    "5 not an administrator, 6 ended unexpectedly, 1618 busy (another\r\n"
+    "5 not an administrator, 6 ended unexpectedly, 7 some INI file\r\n"
+    "not written and not put back (check it), 1618 busy (another\r\n"
     "copy, or LumoraApp.exe running).\r\n";
 
 namespace {
