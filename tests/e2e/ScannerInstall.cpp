@@ -4,6 +4,7 @@
 // After windows.h:
 #include <sddl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -127,38 +128,32 @@ std::optional<int> ScannerInstall::ReadOption(const std::string& iniPath) {
 
 bool ScannerInstall::LinkFolder(const std::string& link,
                                 const std::string& target, bool remove) {
-  // Wine starts a Unix program as it is, and names Windows paths in Unix.
-  using UnixNameFn = char*(CDECL*)(const WCHAR*);
-  const auto unixName =
-      reinterpret_cast<UnixNameFn>(reinterpret_cast<void (*)()>(GetProcAddress(
-          GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  auto unixPath = [unixName](const std::string& path) {
-    const std::wstring wide(path.begin(), path.end());
-    char* name = unixName(wide.c_str());
-    const std::string converted = name != nullptr ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return "\"" + converted + "\"";
+  // Wine starts a Unix program as it is (and does not wait for it); C:\ is
+  // the prefix's drive_c.
+  char prefix[MAX_PATH];
+  if (GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH) == 0)
+    return false;
+  auto unixPath = [&prefix](std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return " \"" + std::string(prefix) + "/drive_c/" + path.substr(3) + "\"";
   };
-  if (unixName == nullptr) return false;
-  std::string commandLine =
-      remove ? "Z:\\bin\\rm " + unixPath(link)
-             : "Z:\\bin\\ln -s " + unixPath(target) + " " + unixPath(link);
+  std::string command =
+      remove ? "Z:\\bin\\rm" + unixPath(link)
+             : "Z:\\bin\\ln -s" + unixPath(target) + unixPath(link);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
                       nullptr, nullptr, &startup, &process)) {
     return false;
   }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  // Wine does not wait for a Unix program: look until it is done.
-  for (int wait = 0; wait < 1000; ++wait) {
+  for (int wait = 0; wait < 1000; ++wait, Sleep(10)) {
     if ((GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) ==
         remove) {
       return true;
     }
-    Sleep(10);
   }
   return false;
 }

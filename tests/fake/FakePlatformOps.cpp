@@ -145,18 +145,10 @@ void FakePlatformOps::LinkFile(const std::string& existing,
   iniFiles_[Lower(alias)] = iniFiles_.at(Lower(existing));
 }
 
-void FakePlatformOps::AddShortName(const std::string& shortPath,
-                                   const std::string& longPath) {
-  shortNames_[Lower(shortPath)] = Lower(longPath);
-}
-
 std::string FakePlatformOps::Resolve(const std::string& path,
                                      bool withoutLinks) const {
   std::string resolved = Lower(path);
   while (resolved.size() > 3 && resolved.back() == '\\') resolved.pop_back();
-  for (const auto& [from, to] : shortNames_) {
-    resolved = Replaced(resolved, from, to);
-  }
   if (withoutLinks) return resolved;
   for (const auto& [from, to] : folderLinks_) {
     resolved = Replaced(resolved, from, to);
@@ -312,7 +304,7 @@ void FakePlatformOps::SetVersionQuirks(const std::string& path,
 // [reported length][size][bytes].
 std::string FakePlatformOps::SerializeVersionResource(
     const std::string& path) const {
-  const VersionResource& resource = *files_.at(Resolve(path));
+  const VersionResource& resource = *files_.at(Lower(path));
   std::string block(2, '\0');
   PutU32(block, static_cast<std::uint32_t>(resource.size()));
   for (const auto& [name, value] : resource) {
@@ -322,7 +314,7 @@ std::string FakePlatformOps::SerializeVersionResource(
     PutU32(block, static_cast<std::uint32_t>(value.bytes.size()));
     block += value.bytes;
   }
-  auto quirks = versionQuirks_.find(Resolve(path));
+  auto quirks = versionQuirks_.find(Lower(path));
   const std::uint16_t length =
       quirks != versionQuirks_.end() && quirks->second.lengthField
           ? *quirks->second.lengthField
@@ -333,9 +325,9 @@ std::string FakePlatformOps::SerializeVersionResource(
 
 unsigned long FakePlatformOps::GetVersionInfoSize(const char* path) {
   if (ShouldFail(Op::GetVersionInfoSize)) return 0;
-  auto it = files_.find(Resolve(path));
+  auto it = files_.find(Lower(path));
   if (it == files_.end() || !it->second) return 0;
-  auto quirks = versionQuirks_.find(Resolve(path));
+  auto quirks = versionQuirks_.find(Lower(path));
   if (quirks != versionQuirks_.end() && quirks->second.reportedSize) {
     return *quirks->second.reportedSize;
   }
@@ -345,7 +337,7 @@ unsigned long FakePlatformOps::GetVersionInfoSize(const char* path) {
 int FakePlatformOps::GetVersionInfo(const char* path, unsigned long size,
                                     void* block) {
   if (ShouldFail(Op::GetVersionInfo)) return 0;
-  auto it = files_.find(Resolve(path));
+  auto it = files_.find(Lower(path));
   if (it == files_.end() || !it->second) return 0;
   const std::string serialized = SerializeVersionResource(path);
   if (serialized.size() > size) return 0;

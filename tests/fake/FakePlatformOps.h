@@ -119,9 +119,6 @@ class FakePlatformOps final : public PlatformOps {
   // name (hard link) for an existing file.
   void LinkFolder(const std::string& link, const std::string& target);
   void LinkFile(const std::string& existing, const std::string& alias);
-  // An 8.3 short name for a long path, which leads to the same place; Wine
-  // makes none, so only the fake shows that such a path is no link.
-  void AddShortName(const std::string& shortPath, const std::string& longPath);
   // How the profile functions read a UTF-8 byte-order mark. Windows' read it
   // as text (widely reported, e.g. for Windows 10 21H1): a "[Special]" on the
   // first line is then no section, and a write appends a second one. Wine's
@@ -254,8 +251,8 @@ class FakePlatformOps final : public PlatformOps {
   // The Windows directory always exists.
   bool DirectoryExists(const std::string& lowerPath) const;
   std::string SerializeVersionResource(const std::string& path) const;
-  // A path as the file system resolves it: lower case, short names
-  // expanded and, unless withoutLinks, folder links followed.
+  // A path as the file system resolves it: lower case and, unless
+  // withoutLinks, folder links followed.
   std::string Resolve(const std::string& path, bool withoutLinks = false) const;
   // The profile functions' reading of a file's text: its UTF-8 byte-order
   // mark moved to *bom where they skip it.
@@ -273,9 +270,8 @@ class FakePlatformOps final : public PlatformOps {
   std::map<int, std::set<int>> outOfMemory_;  // op -> call indexes
   std::map<int, WriteFault> writeFaults_;     // WriteIniString call -> fault
   std::set<std::string> directories_;         // lower-case paths
-  // Lower-case path prefixes and what they lead to.
+  // Lower-case paths of folder links and what they lead to.
   std::map<std::string, std::string> folderLinks_;
-  std::map<std::string, std::string> shortNames_;
   std::map<std::string, std::optional<VersionResource>> files_;
   std::map<std::string, VersionQuirks> versionQuirks_;
   // Version values handed out by QueryVersionValue, each its own block.

@@ -504,18 +504,6 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        true,
        kOn,
        &ExpectPlantedFileRefused},
-      {"set on: an InstallDir in 8.3 short names leads to Lumora's folder",
-       [](auto& ops) {
-         Install(ops, kOff, kOff);
-         ops.SetInstallDir("C:\\LUMORA~1");
-         ops.AddShortName("C:\\LUMORA~1", "C:\\Lumora");
-       },
-       {"set", "on"},
-       exit_status::kSuccess,
-       true,
-       false,
-       kOn,
-       &ExpectTestOn},
       {"set on: a byte-order mark read as text, as Windows reads it",
        [](auto& ops) { Install(ops, kOff, kBomOff); },
        {"set", "on"},
