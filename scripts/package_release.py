@@ -1,11 +1,21 @@
 #!/usr/bin/env python3
-"""Writes a release's files into DIST from the exes already there (signed or
-not) and their linker maps: THIRD-PARTY-NOTICES.txt and README.txt, the zip,
-the CycloneDX SBOM, SHA256SUMS and, with a URL base, the winget manifests.
-Every file is the same for the same inputs: times come from
-SOURCE_DATE_EPOCH, entries are sorted, nothing of the machine goes in.
+"""Writes a release's files from the exes already in DIST (signed or not)
+and their linker maps, in three steps that release.sh runs in turn:
 
-Usage: package_release.py VERSION MAPS DIST [URL_BASE]
+  texts: README.txt (naming the commit) and THIRD-PARTY-NOTICES.txt into
+         STAGE;
+  msi:   the Windows Installer package into DIST, with wixl, from the exes
+         in DIST and the texts in STAGE (release.sh then signs it);
+  pack:  the zip, the CycloneDX SBOM (naming the commit), SHA256SUMS and,
+         with a URL base, the winget manifests (the zip and the MSI).
+
+Every file is the same for the same inputs: times come from
+SOURCE_DATE_EPOCH, entries are sorted, codes are derived from the version
+and the content, nothing of the machine goes in.
+
+Usage: package_release.py texts VERSION COMMIT MAPS STAGE
+       package_release.py msi VERSION STAGE DIST [URL_BASE]
+       package_release.py pack VERSION COMMIT MAPS STAGE DIST [URL_BASE]
   MAPS: the folder holding VRPSettingTool.exe.map and vrpset.exe.map
 """
 import hashlib
@@ -19,8 +29,11 @@ import uuid
 import zipfile
 
 EXES = ["VRPSettingTool.exe", "vrpset.exe"]
+TEXTS = ["README.txt", "THIRD-PARTY-NOTICES.txt"]
 PUBLISHER = "Norvel Corporation"
 PACKAGE_ID = "Norvel.VRPSettingTool"
+WXS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                   "packaging", "VRPSettingTool.wxs")
 
 # What the link pulls in, by the Debian package that ships it: the
 # component's name, its licence as an SPDX expression (from the package's
@@ -141,7 +154,7 @@ def write_zip(path, folder, entries, epoch):
             archive.writestr(info, entries[name], compresslevel=9)
 
 
-def sbom(version, dist, zip_name, per_exe, components, epoch):
+def sbom(version, commit, dist, zip_name, per_exe, components, epoch):
     """CycloneDX 1.6: the release, both exes, what is linked into each and
     the tool chain."""
     refs = {name: f"pkg:{name}" for name in components}
@@ -184,7 +197,11 @@ def sbom(version, dist, zip_name, per_exe, components, epoch):
                 "description": f"{zip_name}: VRPSettingTool.exe and vrpset.exe "
                                "for 32-bit Windows",
                 "hashes": [{"alg": alg, "content": value}
-                           for alg, value in zip_hashes.items()]}},
+                           for alg, value in zip_hashes.items()],
+                "externalReferences": [{
+                    "type": "vcs", "url": commit,
+                    "comment": "the git commit the release was made from; "
+                               "scripts/verify-release.sh rebuilds it"}]}},
         "components": exe_entries + library_entries,
         "dependencies": [{"ref": "release",
                           "dependsOn": [f"exe:{exe}" for exe in EXES]}]
@@ -194,20 +211,27 @@ def sbom(version, dist, zip_name, per_exe, components, epoch):
     return json.dumps(document, indent=2, sort_keys=True) + "\n"
 
 
-def winget(version, zip_name, zip_sha256, url_base, folder):
+def winget(version, zip_name, zip_sha256, msi_name, msi_sha256, url_base,
+           folder):
     common = f"PackageIdentifier: {PACKAGE_ID}\nPackageVersion: {version}\n"
     tail = "ManifestVersion: 1.12.0\n"
-    files = "".join(f"- RelativeFilePath: {folder}\\{exe}\n"
-                    f"  PortableCommandAlias: {exe[:-4]}\n" for exe in EXES)
+    files = "".join(f"  - RelativeFilePath: {folder}\\{exe}\n"
+                    f"    PortableCommandAlias: {exe[:-4]}\n" for exe in EXES)
     return {
         f"{PACKAGE_ID}.yaml":
             common + "DefaultLocale: en-US\nManifestType: version\n" + tail,
         f"{PACKAGE_ID}.installer.yaml":
-            common + "InstallerType: zip\nNestedInstallerType: portable\n"
-            "NestedInstallerFiles:\n" + files + "Installers:\n"
+            common + "Installers:\n"
             "- Architecture: x86\n"
+            "  InstallerType: zip\n  NestedInstallerType: portable\n"
+            "  NestedInstallerFiles:\n" + files +
             f"  InstallerUrl: {url_base.rstrip('/')}/{zip_name}\n"
             f"  InstallerSha256: {zip_sha256.upper()}\n"
+            "- Architecture: x86\n"
+            "  InstallerType: wix\n  Scope: machine\n"
+            f"  ProductCode: '{product_code(version)}'\n"
+            f"  InstallerUrl: {url_base.rstrip('/')}/{msi_name}\n"
+            f"  InstallerSha256: {msi_sha256.upper()}\n"
             "ManifestType: installer\n" + tail,
         f"{PACKAGE_ID}.locale.en-US.yaml":
             common + "PackageLocale: en-US\n"
@@ -219,49 +243,119 @@ def winget(version, zip_name, zip_sha256, url_base, folder):
     }
 
 
-def main():
-    version, maps, dist = sys.argv[1:4]
-    url_base = sys.argv[4] if len(sys.argv) > 4 else ""
-    epoch = int(os.environ["SOURCE_DATE_EPOCH"])
-    folder = f"VRPSettingTool-{version}-win32"
-    zip_name = f"{folder}.zip"
+def product_code(version):
+    """The MSI's ProductCode: one per version, so that each version is a
+    major upgrade of the one before."""
+    return "{" + str(uuid.uuid5(uuid.NAMESPACE_URL,
+                                f"vrpsettingtool:product:{version}")).upper() + "}"
 
+
+def msi_name(version):
+    return f"VRPSettingTool-{version}-x86.msi"
+
+
+def components_per_exe(maps):
     per_exe = {exe: components_of(linked_files(os.path.join(maps, exe + ".map")))
                for exe in EXES}
     components = {}
     for found in per_exe.values():
         for name, (package, licence, files) in found.items():
             components.setdefault(name, (package, licence, []))[2].extend(files)
+    return per_exe, components
 
+
+def write_texts(version, commit, maps, stage):
     with open("README.md", encoding="utf-8") as f:
-        readme = f.read().replace("\n", "\r\n")
-    entries = {"README.txt": readme.encode("utf-8"),
-               "THIRD-PARTY-NOTICES.txt": notices(components).encode("utf-8")}
-    for exe in EXES:
-        with open(os.path.join(dist, exe), "rb") as f:
-            entries[exe] = f.read()
+        readme = (f"VRP Setting Tool {version}, made from commit {commit}.\n\n"
+                  + f.read()).replace("\n", "\r\n")
+    texts = {"README.txt": readme,
+             "THIRD-PARTY-NOTICES.txt": notices(components_per_exe(maps)[1])}
+    for name, text in texts.items():
+        with open(os.path.join(stage, name), "w", encoding="utf-8",
+                  newline="") as f:
+            f.write(text)
+
+
+def write_msi(version, stage, dist, url_base, epoch):
+    """wixl stamps the build time and a random package code: it runs at
+    SOURCE_DATE_EPOCH under faketime, and the package code is then set to
+    one derived from the version and the packaged files (msibuild -s)."""
+    files = os.path.join(stage, "msi")
+    os.makedirs(files, exist_ok=True)
+    content = hashlib.sha256(version.encode())
+    for name in EXES + TEXTS:
+        source = os.path.join(dist if name in EXES else stage, name)
+        with open(source, "rb") as f:
+            data = f.read()
+        content.update(name.encode() + b"\0" + hashlib.sha256(data).digest())
+        with open(os.path.join(files, name), "wb") as f:
+            f.write(data)
+        os.utime(os.path.join(files, name), (epoch, epoch))
+    package_code = "{" + str(uuid.uuid5(
+        uuid.NAMESPACE_URL, f"vrpsettingtool:package:{content.hexdigest()}")
+        ).upper() + "}"
+    at = ["faketime", "-f", "@" + time.strftime("%Y-%m-%d %H:%M:%S",
+                                                time.gmtime(epoch))]
+    out = os.path.join(dist, msi_name(version))
+    subprocess.run(at + ["wixl", "-a", "x86", "-D", f"Version={version}",
+                         "-D", f"ProductCode={product_code(version)}",
+                         "-D", f"Files={files}", "-D", f"AboutUrl={url_base}",
+                         "-o", out, WXS],
+                   check=True, stderr=subprocess.DEVNULL)
+    subprocess.run(at + ["msibuild", out, "-s", f"VRP Setting Tool {version}",
+                         PUBLISHER, "Intel;1033", package_code], check=True)
+
+
+def pack(version, commit, maps, stage, dist, url_base, epoch):
+    folder = f"VRPSettingTool-{version}-win32"
+    zip_name = f"{folder}.zip"
+    per_exe, components = components_per_exe(maps)
+    entries = {}
+    for name in EXES + TEXTS:
+        with open(os.path.join(dist if name in EXES else stage, name),
+                  "rb") as f:
+            entries[name] = f.read()
     write_zip(os.path.join(dist, zip_name), folder, entries, epoch)
 
     sbom_name = f"VRPSettingTool-{version}.cdx.json"
     with open(os.path.join(dist, sbom_name), "w", encoding="utf-8",
               newline="\n") as f:
-        f.write(sbom(version, dist, zip_name, per_exe, components, epoch))
+        f.write(sbom(version, commit, dist, zip_name, per_exe, components,
+                     epoch))
 
-    summed = [zip_name, sbom_name] + EXES
-    summed += [f"unsigned/{exe}" for exe in EXES
-               if os.path.exists(os.path.join(dist, "unsigned", exe))]
+    summed = [zip_name, msi_name(version), sbom_name] + EXES
+    summed += [f"unsigned/{name}" for name in EXES + [msi_name(version)]
+               if os.path.exists(os.path.join(dist, "unsigned", name))]
     with open(os.path.join(dist, "SHA256SUMS"), "w", newline="\n") as f:
         for name in summed:
             f.write(f"{hashes(os.path.join(dist, name))['SHA-256']}  {name}\n")
 
     if url_base:
         os.makedirs(os.path.join(dist, "winget"), exist_ok=True)
-        zip_sha256 = hashes(os.path.join(dist, zip_name))["SHA-256"]
-        for name, text in winget(version, zip_name, zip_sha256, url_base,
-                                 folder).items():
+        sha256 = {name: hashes(os.path.join(dist, name))["SHA-256"]
+                  for name in (zip_name, msi_name(version))}
+        for name, text in winget(version, zip_name, sha256[zip_name],
+                                 msi_name(version), sha256[msi_name(version)],
+                                 url_base, folder).items():
             with open(os.path.join(dist, "winget", name), "w",
                       newline="\n") as f:
                 f.write(text)
+
+
+def main():
+    step, version = sys.argv[1:3]
+    epoch = int(os.environ["SOURCE_DATE_EPOCH"])
+    if step == "texts":
+        write_texts(version, *sys.argv[3:6])
+    elif step == "msi":
+        stage, dist = sys.argv[3:5]
+        write_msi(version, stage, dist, (sys.argv[5:] or [""])[0], epoch)
+    elif step == "pack":
+        commit, maps, stage, dist = sys.argv[3:7]
+        pack(version, commit, maps, stage, dist, (sys.argv[7:] or [""])[0],
+             epoch)
+    else:
+        sys.exit(__doc__)
 
 
 if __name__ == "__main__":
