@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Checks a release as anyone can, from a checkout of the commit it was made
-# from: every file against SHA256SUMS; the exes rebuilt from that checkout
-# against the released unsigned exes, byte for byte; each detached
-# signature re-attached to the rebuilt exe, which must then be the released
-# signed exe, byte for byte; and, with --ca-file, each signed exe verified
-# against that CA.
+# Checks a release as anyone can, from a clean checkout of the commit it
+# names (in its SBOM): rebuilds the whole release from that checkout with
+# release.sh, at the release's own time, the detached signatures of a signed
+# release re-attached to the rebuilt exes and MSI, and compares every file
+# of DIST with its rebuilt twin, byte for byte: the zip, the MSI, the SBOM,
+# SHA256SUMS, the exes, the winget manifests. A file the rebuild does not
+# make, or one it makes that DIST lacks, fails; so does a signed release
+# (unsigned/) without its detached signatures (sigs/). With --ca-file, each
+# signed exe and the MSI must also verify against that CA.
 #
 # Usage: scripts/verify-release.sh DIST [--ca-file CA.pem]
 set -euo pipefail
@@ -20,50 +23,67 @@ while [ $# -gt 0 ]; do
   esac
 done
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
 
-(cd "$dist" && sha256sum -c --quiet SHA256SUMS) ||
-  { echo "FAIL: files differ from SHA256SUMS"; exit 1; }
-echo "ok   every file matches SHA256SUMS"
+sboms=("$dist"/VRPSettingTool-*.cdx.json)
+[ ${#sboms[@]} -eq 1 ] && [ -f "${sboms[0]}" ] ||
+  { echo "FAIL $dist holds no single SBOM to name the release's commit"; exit 1; }
+read -r commit epoch < <(python3 - "${sboms[0]}" <<'EOF'
+import calendar, json, sys, time
+document = json.load(open(sys.argv[1]))
+references = document["metadata"]["component"].get("externalReferences", [])
+commit = next((r["url"] for r in references if r.get("type") == "vcs"), "?")
+stamp = time.strptime(document["metadata"]["timestamp"], "%Y-%m-%dT%H:%M:%SZ")
+print(commit, calendar.timegm(stamp))
+EOF
+)
+echo "The release names commit $commit."
+if [ "$commit" != "$(git rev-parse HEAD)" ]; then
+  echo "FAIL this checkout is $(git rev-parse HEAD): run this from a clean" \
+    "checkout of $commit (git checkout $commit)"
+  exit 1
+fi
+attach=()
+if [ -d "$dist/unsigned" ]; then
+  [ -d "$dist/sigs" ] || {
+    echo "FAIL a signed release (unsigned/) without its detached signatures (sigs/)"
+    exit 1
+  }
+  attach=(--attach "$dist/sigs")
+fi
+url_base=$(sed -n 's|^  InstallerUrl: \(.*\)/[^/]*$|\1|p' \
+  "$dist"/winget/*.installer.yaml 2>/dev/null | head -1)
 
-build=build/verify-release
-rm -rf "$build"
-cmake --preset win32 -B "$build" -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j2 --target VRPSettingTool vrpset >"$build.log" 2>&1 ||
-  { tail -30 "$build.log"; exit 1; }
+rebuilt=build/verify-release
+rm -rf "$rebuilt"
+SOURCE_DATE_EPOCH=$epoch scripts/release.sh --out "$rebuilt" \
+  ${url_base:+--url-base "$url_base"} "${attach[@]}" >"$rebuilt.log" 2>&1 ||
+  { tail -30 "$rebuilt.log"; echo "FAIL the release could not be rebuilt"; exit 1; }
 
 status=0
-for exe in VRPSettingTool.exe vrpset.exe; do
-  rebuilt=$build/bin/$exe
-  unsigned=$dist/$exe
-  [ -f "$dist/unsigned/$exe" ] && unsigned=$dist/unsigned/$exe
-  if cmp -s "$rebuilt" "$unsigned"; then
-    echo "ok   $exe rebuilt from this checkout is the released unsigned exe"
-  else
-    echo "FAIL $exe rebuilt from this checkout differs from the released one"
+while IFS= read -r file; do
+  if [ ! -f "$rebuilt/$file" ]; then
+    echo "FAIL $file is no file of this release"
     status=1
-    continue
-  fi
-  [ -f "$dist/sigs/$exe.p7s" ] || continue
-  reattached=$build/$exe.signed
-  # attach-signature also checks the chain, and says no without the CA; the
-  # bytes it writes are what is judged here.
-  osslsigncode attach-signature -sigin "$dist/sigs/$exe.p7s" \
-    ${ca:+-CAfile "$ca"} -in "$rebuilt" -out "$reattached" >/dev/null 2>&1 ||
-    true
-  if cmp -s "$reattached" "$dist/$exe"; then
-    echo "ok   $exe with its detached signature re-attached is the released exe"
+  elif cmp -s "$dist/$file" "$rebuilt/$file"; then
+    echo "ok   $file is the rebuilt one"
   else
-    echo "FAIL $exe with its signature re-attached differs from the released exe"
+    echo "FAIL $file differs from the rebuilt one"
     status=1
   fi
-  if [ -n "$ca" ]; then
-    if osslsigncode verify -CAfile "$ca" -in "$dist/$exe" >/dev/null 2>&1; then
-      echo "ok   $exe: its signature verifies against $(basename "$ca")"
+done < <(cd "$dist" && find . -type f | sed 's|^\./||' | sort)
+while IFS= read -r file; do
+  [ -f "$dist/$file" ] || { echo "FAIL $file is missing"; status=1; }
+done < <(cd "$rebuilt" && find . -type f | sed 's|^\./||' | sort)
+
+if [ -n "$ca" ]; then
+  for signed in VRPSettingTool.exe vrpset.exe "$(cd "$dist" && ls ./*.msi)"; do
+    signed=${signed#./}
+    if osslsigncode verify -CAfile "$ca" -in "$dist/$signed" >/dev/null 2>&1; then
+      echo "ok   $signed: its signature verifies against $(basename "$ca")"
     else
-      echo "FAIL $exe: its signature does not verify against $(basename "$ca")"
+      echo "FAIL $signed: its signature does not verify against $(basename "$ca")"
       status=1
     fi
-  fi
-done
+  done
+fi
 exit $status

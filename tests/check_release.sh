@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # A signed release as a maintainer makes it and a user checks it, with a
-# throwaway CA and code-signing certificate: the signatures verify against
-# the CA and stop verifying after one flipped byte; verify-release.sh
-# rebuilds the exes and reproduces the signed ones, and refuses a release
-# with one byte changed; the SBOM is valid CycloneDX 1.6 by the CycloneDX
-# project's own validator; the winget manifests carry every field their
-# 1.12.0 schemas require, and the zip's hash.
+# throwaway CA and code-signing certificate: release.sh refuses a working
+# tree with an untracked file; the signatures verify against the CA and stop
+# verifying after one flipped byte; verify-release.sh rebuilds the whole
+# release and reproduces it, signed and unsigned, and refuses tampered ones
+# (a byte changed in the zip; the zip's vrpset.exe swapped and SHA256SUMS
+# made anew; sigs/ removed and an exe swapped; a release naming another
+# commit; a file it does not know); the SBOM is valid CycloneDX 1.6 by the
+# CycloneDX project's own validator; the winget manifests carry every field
+# their 1.12.0 schemas require, and the zip's and the MSI's hashes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)
@@ -25,6 +28,14 @@ printf '%s\n' basicConstraints=CA:FALSE keyUsage=critical,digitalSignature \
 openssl x509 -req -in "$work/sign.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
   -CAcreateserial -days 2 -extfile "$work/ext.cnf" -out "$work/sign.pem" \
   2>/dev/null
+
+touch untracked-file
+if scripts/release.sh >"$work/dirty.log" 2>&1; then
+  fail "release.sh makes a release from a working tree with an untracked file"
+else
+  ok "release.sh refuses a working tree with an untracked file"
+fi
+rm untracked-file
 
 scripts/release.sh --url-base https://downloads.example.invalid/vrp \
   --sign -- -certs "$work/sign.pem" -key "$work/sign.key" >"$work/release.log" ||
@@ -47,19 +58,54 @@ for exe in VRPSettingTool.exe vrpset.exe; do
   fi
 done
 
-if scripts/verify-release.sh dist --ca-file "$work/ca.pem"; then
+if scripts/verify-release.sh dist --ca-file "$work/ca.pem" >"$work/verify.log"
+then
   ok "verify-release.sh reproduces the signed release"
 else
+  cat "$work/verify.log"
   fail "verify-release.sh does not reproduce the signed release"
 fi
-cp -r dist "$work/tampered"
-zip=$(ls "$work"/tampered/*.zip)
-printf 'X' | dd of="$zip" bs=1 seek=100 conv=notrunc 2>/dev/null
-if scripts/verify-release.sh "$work/tampered" >/dev/null 2>&1; then
-  fail "verify-release.sh accepts a zip with one byte changed"
-else
-  ok "verify-release.sh refuses a zip with one byte changed"
-fi
+
+# tampered NAME COMMAND...: a copy of the release, changed by COMMAND (run in
+# it) and with SHA256SUMS made anew, which verify-release.sh must refuse.
+tampered() {
+  local name=$1
+  shift
+  rm -rf "$work/tampered"
+  cp -r dist "$work/tampered"
+  (cd "$work/tampered" && "$@" &&
+     sha256sum $(awk '{print $2}' SHA256SUMS) >SHA256SUMS.new &&
+     mv SHA256SUMS.new SHA256SUMS)
+  if scripts/verify-release.sh "$work/tampered" >"$work/verify.log" 2>&1; then
+    fail "verify-release.sh accepts $name"
+  else
+    ok "verify-release.sh refuses $name: $(grep -m1 FAIL "$work/verify.log")"
+  fi
+}
+flip_zip_byte() {
+  printf 'X' | dd of="$(ls ./*.zip)" bs=1 seek=100 conv=notrunc 2>/dev/null
+}
+swap_zipped_vrpset() {
+  python3 - ./*.zip <<'EOF'
+import shutil, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as old, zipfile.ZipFile("new.zip", "w") as new:
+    for info in old.infolist():
+        data = old.read(info)
+        if info.filename.endswith("/vrpset.exe"):
+            data = open("VRPSettingTool.exe", "rb").read()
+        new.writestr(info, data)
+shutil.move("new.zip", sys.argv[1])
+EOF
+}
+unsign_and_swap() { rm -r sigs && cp VRPSettingTool.exe vrpset.exe; }
+head=$(git rev-parse HEAD)
+name_another_commit() { sed -i "s/$head/$(printf '%040d' 0)/" ./*.cdx.json; }
+add_unknown_file() { echo extra >notes.txt && sha256sum notes.txt >>SHA256SUMS; }
+tampered "a zip with one byte changed" flip_zip_byte
+tampered "a zip whose vrpset.exe was swapped" swap_zipped_vrpset
+tampered "a release without sigs/ whose vrpset.exe was swapped" unsign_and_swap
+tampered "a release naming another commit" name_another_commit
+tampered "a file it does not know" add_unknown_file
 
 validator=build/sbom-validator
 if [ ! -d "$validator/node_modules/@cyclonedx" ]; then

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Makes the unsigned release twice from clean, each from its own copy of the
-# sources in folders of different names and lengths, and fails unless the
-# two are byte for byte the same: both exes, the zip, the SBOM, SHA256SUMS
-# and the winget manifests. Anyone can then check that a release came from
-# a given commit by making it again.
+# Makes the unsigned release twice, each from its own clean clone of the
+# commit in folders of different names and lengths, and fails unless the
+# two are byte for byte the same: both exes, the zip, the MSI, the SBOM,
+# SHA256SUMS and the winget manifests; then verify-release.sh, in one clone,
+# passes the other's release. Anyone can then check that a release came
+# from a given commit by making it again.
 # Usage: check_reproducible.sh   (from the source tree)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,12 +14,8 @@ rm -rf "$work"
 copies=(a/src another-folder/sources)
 for copy in "${copies[@]}"; do
   dest=$work/$copy
-  mkdir -p "$dest"
-  # The working tree's files as git sees them (a removed file is skipped).
-  git ls-files -z --cached --others --exclude-standard |
-    while IFS= read -r -d '' file; do
-      [ -e "$file" ] && printf '%s\0' "$file"
-    done | xargs -0 cp --parents -t "$dest"
+  mkdir -p "$(dirname "$dest")"
+  git clone -q --no-local . "$dest"
   (cd "$dest" && scripts/release.sh --url-base https://downloads.example.invalid/vrp \
      >/dev/null) || { echo "FAIL: the release in $dest failed"; exit 1; }
 done
@@ -36,6 +33,15 @@ done < <(cd "$first" && find . -type f | sed 's|^\./||' | sort)
 if ! diff -q <(cd "$first" && find . -type f | sort) \
              <(cd "$second" && find . -type f | sort) >/dev/null; then
   echo "FAIL the two releases hold different files"
+  status=1
+fi
+second=$(cd "$second" && pwd)
+if (cd "$work/${copies[0]}" && scripts/verify-release.sh "$second") \
+     >"$work/verify.log" 2>&1; then
+  echo "ok   verify-release.sh passes the unsigned release of another clone"
+else
+  cat "$work/verify.log"
+  echo "FAIL verify-release.sh refuses the unsigned release of another clone"
   status=1
 fi
 rm -rf "$work"
