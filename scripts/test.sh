@@ -7,7 +7,10 @@
 #    twin under Wine, and a real Ansible run of vrpset.exe;
 #  - win32: the shipped i686 exe's header, import table and resources, two
 #    clean builds that must be identical, and the typical end-to-end
-#    scenario on it under qemu-user emulation.
+#    scenario on it under qemu-user emulation;
+#  - the release: reproducible from two clean clones, signed and verified
+#    (and tampered copies refused), its MSI installed, upgraded, refused as a
+#    downgrade and removed by Wine's msiexec.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -59,6 +62,7 @@ run_step "Ansible end to end" tests/ansible/run.sh
 run_step clang-tidy scripts/tidy.sh
 run_step "reproducible release" tests/check_reproducible.sh
 run_step "signed release, checked as a user would" tests/check_release.sh
+run_step "MSI install, upgrade, downgrade and removal under Wine" tests/check_msi.sh
 run_step "i686 exe under emulation" scripts/test-i686.sh
 run_step "demo, as a new user runs it" tests/check_demo.sh
 

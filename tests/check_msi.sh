@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The MSI as Windows Installer takes it (Wine's msiexec, in a fresh prefix):
+# this commit's package installs per machine both exes, the README and the
+# notices into Program Files (x86)\VRP Setting Tool, a Start-menu shortcut
+# and an Add/Remove Programs entry; the package one version up (made in a
+# clone from a throwaway commit) replaces it; the older one over the newer
+# is refused and changes nothing; /x removes everything it installed.
+# (The shipped exes are i686, which these machines cannot run.)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/wine-env.sh
+work=$PWD/build/msi-check
+rm -rf "$work"
+mkdir -p "$work"
+status=0
+ok() { echo "ok   $*"; }
+fail() { echo "FAIL $*"; status=1; }
+
+# release NAME [VERSION]: the release of a clean clone, at VERSION if given
+# (committed there as a throwaway commit); prints the MSI's path.
+release() {
+  local clone=$work/$1
+  git clone -q --no-local . "$clone"
+  if [ -n "${2:-}" ]; then
+    sed -i "s/^project(VRPSettingTool VERSION [0-9.]*/project(VRPSettingTool VERSION $2/" \
+      "$clone/CMakeLists.txt"
+    git -C "$clone" -c user.name=check -c user.email=check@invalid \
+      commit -qam "Throwaway: one version up"
+  fi
+  (cd "$clone" && scripts/release.sh >"$clone.log" 2>&1) ||
+    { tail -20 "$clone.log" >&2; exit 1; }
+  ls "$clone"/dist/*.msi
+}
+version=$(sed -n 's/^project(VRPSettingTool VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+next=${version%.*}.$((${version##*.} + 1))
+this_msi=$(release this)
+next_msi=$(release next "$next")
+
+prefix=$work/wineprefix
+vrp_prepare_prefix "$prefix"
+export WINEPREFIX=$prefix
+trap '"$VRP_WINESERVER" -k 2>/dev/null || true' EXIT
+folder="$prefix/drive_c/Program Files (x86)/VRP Setting Tool"
+msiexec() { "$VRP_WINE" msiexec "$@" /qn >"$work/msiexec.log" 2>&1; }
+code_of() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+# The version Add/Remove Programs shows for the MSI's product, or "none".
+listed() {
+  "$VRP_WINE" reg query \
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(code_of "$1")" \
+    /v DisplayVersion /reg:32 >"$work/reg.log" 2>&1 || { echo none; return; }
+  sed -n 's/.*DisplayVersion *REG_SZ *\([0-9.]*\).*/\1/p' "$work/reg.log"
+}
+# Wine puts an all-users shortcut into the user's Start menu; Windows into
+# the one of all users. Either way there is one.
+shortcuts() { find "$prefix/drive_c" -name 'VRP Setting Tool.lnk' | wc -l; }
+# installed MSI: the files in the folder are the ones the release ships.
+installed() {
+  local dist
+  dist=$(dirname "$1")
+  for file in VRPSettingTool.exe vrpset.exe; do
+    cmp -s "$dist/$file" "$folder/$file" || return 1
+  done
+  [ -f "$folder/README.txt" ] && [ -f "$folder/THIRD-PARTY-NOTICES.txt" ]
+}
+
+if msiexec /i "$this_msi" && installed "$this_msi" &&
+   [ "$(listed "$this_msi")" = "$version" ] && [ "$(shortcuts)" = 1 ]; then
+  ok "$version installs per machine: files, shortcut, Add/Remove Programs entry"
+else
+  fail "$version does not install as it should"
+fi
+if msiexec /i "$next_msi" && installed "$next_msi" &&
+   [ "$(listed "$next_msi")" = "$next" ] && [ "$(listed "$this_msi")" = none ] &&
+   [ "$(shortcuts)" = 1 ]; then
+  ok "$next replaces $version"
+else
+  fail "$next does not replace $version"
+fi
+if ! msiexec /i "$this_msi" && installed "$next_msi" &&
+   [ "$(listed "$this_msi")" = none ] && [ "$(listed "$next_msi")" = "$next" ]; then
+  ok "$version over $next is refused and changes nothing"
+else
+  fail "$version over $next is not refused as it should be"
+fi
+if msiexec /x "$next_msi" && [ ! -e "$folder" ] &&
+   [ "$(listed "$next_msi")" = none ] && [ "$(shortcuts)" = 0 ]; then
+  ok "/x removes the files, the folder, the shortcut and the entry"
+else
+  fail "/x leaves something behind"
+fi
+exit $status
