@@ -1,6 +1,7 @@
 #include "cli/Reports.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -98,9 +99,19 @@ std::string CsvLine(const Row& row) {
 
 constexpr std::size_t kWhole = std::string::npos;
 
-// A JSON string of text in the ANSI code page: converted to UTF-8, cut to
-// at most `limit` bytes of whole characters, quotes, backslashes and
-// control characters escaped.
+// "\uXXXX" for one UTF-16 code unit.
+void AppendJsonEscape(std::uint32_t unit, std::string& out) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\u%04x", unit);
+  out += escaped;
+}
+
+// A JSON string of text in the ANSI code page, in ASCII alone: cut to at
+// most `limit` bytes of whole characters in UTF-8, then quotes and
+// backslashes escaped and every control character and every character
+// above 0x7F written as \uXXXX (a surrogate pair above 0xFFFF). Windows
+// PowerShell decodes a program's output in the console's OEM code page, so
+// any other byte would reach ConvertFrom-Json as another character.
 std::string JsonString(PlatformOps& ops, const std::string& ansi,
                        std::size_t limit = kWhole) {
   std::string utf8;
@@ -113,16 +124,27 @@ std::string JsonString(PlatformOps& ops, const std::string& ansi,
     utf8.resize(cut);
   }
   std::string quoted = "\"";
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
+  for (std::size_t at = 0; at < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[at++]);
+    const int continuations = lead < 0xC0   ? 0
+                              : lead < 0xE0 ? 1
+                              : lead < 0xF0 ? 2
+                                            : 3;
+    std::uint32_t code =
+        continuations == 0 ? lead : lead & (0x3F >> continuations);
+    for (int i = 0; i < continuations && at < utf8.size(); ++i) {
+      code = code << 6 | (static_cast<unsigned char>(utf8[at++]) & 0x3F);
+    }
+    if (code == '"' || code == '\\') {
       quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      quoted += escaped;
+      quoted += static_cast<char>(code);
+    } else if (code >= 0x20 && code < 0x80) {
+      quoted += static_cast<char>(code);
+    } else if (code < 0x10000) {
+      AppendJsonEscape(code, quoted);
     } else {
-      quoted += static_cast<char>(c);
+      AppendJsonEscape(0xD800 + ((code - 0x10000) >> 10), quoted);
+      AppendJsonEscape(0xDC00 + ((code - 0x10000) & 0x3FF), quoted);
     }
   }
   return quoted + "\"";

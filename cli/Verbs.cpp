@@ -20,20 +20,23 @@ const char* const kUsage =
     "      Each program's status and version, the option in each INI\r\n"
     "      file, the combined state and per-user VirtualStore copies.\r\n"
     "  vrpset test on|off\r\n"
-    "      Exit 0 when every INI file holds the value, 1 when not.\r\n"
+    "      Exit 0 when every INI file holds the value, 1 when not,\r\n"
+    "      3 when no program is installed and new enough.\r\n"
     "  vrpset detect on|off\r\n"
     "      One line and exit 0 when every INI file holds the value;\r\n"
-    "      nothing and exit 0 when not.\r\n"
+    "      nothing and exit 0 when not; when no program is installed\r\n"
+    "      and new enough, nothing on standard output, a message on\r\n"
+    "      standard error and exit 3.\r\n"
     "  vrpset set on|off [/whatif] [/force] [/log:PATH] [/fo text|json]\r\n"
     "      Writes the value (administrators only). /whatif writes\r\n"
     "      nothing; /force writes while LumoraApp.exe runs; /log appends\r\n"
     "      a line per run to PATH.\r\n"
     "\r\n"
     "Exit status: 0 success, 1 no match (test), 2 usage error, 3 no\r\n"
-    "program installed and new enough, 4 some INI file not written,\r\n"
-    "5 not an administrator, 6 ended unexpectedly, 7 some INI file\r\n"
-    "not written and not put back (check it), 1618 busy (another\r\n"
-    "copy, or LumoraApp.exe running).\r\n";
+    "program installed and new enough (every command but query), 4 some\r\n"
+    "INI file not written, 5 not an administrator, 6 ended\r\n"
+    "unexpectedly, 7 some INI file not written and not put back (check\r\n"
+    "it), 1618 busy (another copy, or LumoraApp.exe running).\r\n";
 
 namespace {
 

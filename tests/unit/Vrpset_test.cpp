@@ -3,6 +3,7 @@
 // files it must leave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -628,12 +629,20 @@ TEST(VrpsetCommands, JsonFitsOneLineOfWhatTheEnginesKeep) {
     const std::string line = console.out.substr(0, console.out.size() - 2);
     EXPECT_LE(line.size(), 2048u) << words[0];
     EXPECT_EQ(std::string::npos, line.find('\n'));
+    EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) {
+      return (c & 0x80) == 0;
+    })) << "ASCII alone, whatever code page decodes it";
     const auto json = nlohmann::json::parse(line);  // throws unless valid
     EXPECT_EQ(words[0], json.at("command"));
     if (words[0] == "query") {
       EXPECT_EQ(30u, json.at("virtualStore").size() +
                          json.at("virtualStoreNotListed").get<std::size_t>());
       EXPECT_GT(json.at("virtualStoreNotListed").get<int>(), 0);
+      EXPECT_NE(std::string::npos, json.at("virtualStore")
+                                       .at(0)
+                                       .at("path")
+                                       .get<std::string>()
+                                       .find("\\\xC3\xA9\\"));
     }
   }
 }
@@ -661,15 +670,16 @@ std::size_t LongestLineKeepingAll(
 }
 
 // Windows folder and install folder of alternating separators and
-// accented letters: each path's JSON is twice its length.
+// accented letters, each written \u00e9: a path's JSON is four times its
+// length.
 void InstallLongPaths(FakePlatformOps& ops, int grow) {
   std::string windows = "C:";
-  while (windows.size() < 185) windows += "\\\xE9";
+  while (windows.size() < 93) windows += "\\\xE9";
   ops.windowsDir = windows;
   ops.AddFileWithVersion(windows + "\\twain_32\\Norvtw32\\NorvM7720.ds", "9.0");
   ops.AddFileWithVersion(windows + "\\Pixtran\\RXM7720.pxn", "3.0");
   std::string lumora = "C:";
-  while (lumora.size() < 150) lumora += "\\\xE9";
+  while (lumora.size() < 76) lumora += "\\\xE9";
   lumora += std::string(static_cast<std::size_t>(grow), 'x');
   ops.SetInstallDir(lumora);
   ops.AddFileWithVersion(lumora + "\\LumoraApp.exe", "1.1");
