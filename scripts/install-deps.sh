@@ -22,6 +22,13 @@ if [ "${1:-}" = demo ]; then
   packages+=(xvfb xauth imagemagick)  # a screen to take pictures of
 fi
 
+# An earlier set-up enabled the i386 architecture on the host, whose indexes
+# can stay broken for hours; the 32-bit Wine now lives in a root of its own.
+if dpkg --print-foreign-architectures | grep -qx i386 &&
+    ! dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -qx i386; then
+  dpkg --remove-architecture i386
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
@@ -32,6 +39,12 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
+  # A mirror in the middle of a sync answers with wrong sizes for a while.
+  for attempt in 1 2 3; do
+    apt-get update -q && break
+    [ "$attempt" -eq 3 ] && { echo "apt-get update failed three times" >&2; exit 1; }
+    echo "apt-get update failed (attempt $attempt of 3); again in 30 s" >&2
+    sleep 30
+  done
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
