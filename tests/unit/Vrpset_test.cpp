@@ -436,6 +436,37 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
          EXPECT_EQ(0u,
                    console.out.find("TWAIN,found,\"9, 0, 2, \"\"beta\"\"\","));
        }},
+      {"query /fo json: U+0080 escaped, as every character above 0x7F",
+       [](auto& ops) {
+         ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", "3.0\x80");
+       },
+       {"query", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos, console.out.find("\"3.0\\u0080\""));
+       }},
+      {"query /fo json: versions cut to fit end on a whole character",
+       [](auto& ops) {
+         const std::string version = "9" + std::string(258, '\xE9');
+         ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn", version);
+         ops.AddFileWithVersion(kCaptureExe, version);
+         ops.SetInstallDir("C:\\Lumora");
+       },
+       {"query", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         const auto json = nlohmann::json::parse(console.out);
+         EXPECT_EQ(
+             31u,
+             json.at("targets").at(1).at("version").get<std::string>().size())
+             << "9 and 15 e-acute of two bytes, no lead byte cut off";
+       }},
       {"query: a VirtualStore copy under Program Files (x86)",
        [](auto& ops) {
          Install(ops, kOff, kOff);
