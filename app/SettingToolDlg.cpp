@@ -36,6 +36,8 @@ BOOL CSettingToolDlg::OnInitDialog() {
 
   if (RunStartupSequence(m_platform, m_hWnd, m_state) ==
       StartupOutcome::EndProcess) {
+    // exit runs no destructor of ours: the copies go first.
+    m_platform.RemovePrivateFolder();
     std::exit(0);
   }
   // Files that disagree: the check box shows the grey state, and from now

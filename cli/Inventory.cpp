@@ -87,12 +87,14 @@ void FindVirtualStoreCopies(PlatformOps& ops, Inventory& inventory) {
       if (!virtualized) continue;
       const std::string copy =
           profile + "\\AppData\\Local\\VirtualStore" + path.substr(2);
-      if (copy.size() >= kPathBufferSize || !ops.PathExists(copy.c_str())) {
-        continue;
-      }
+      if (copy.size() >= kPathBufferSize) continue;
+      // A user's own folder: read as every target's file is, through
+      // handles that follow no link.
+      const StoredOption option =
+          ReadStoredOption(ops, copy.c_str(), kSkipSettingKey);
+      if (option == StoredOption::kNoFile) continue;
       inventory.virtualStore.push_back(
-          {kIniFileCount, candidate.first, copy,
-           ReadStoredOption(ops, copy.c_str(), kSkipSettingKey)});
+          {kIniFileCount, candidate.first, copy, option});
     }
   }
 }
@@ -115,7 +117,7 @@ Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore) {
     const char* probe = probes[static_cast<std::size_t>(target)];
     inventory.probes[static_cast<std::size_t>(target)] = probe;
     if (report.status != TargetStatus::Absent &&
-        ReadFileVersion(ops, probe, version)) {
+        ReadProgramVersion(ops, probe, version)) {
       report.version = version;
     }
   }

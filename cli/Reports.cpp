@@ -47,6 +47,8 @@ const char* OutcomeName(FileWriteOutcome outcome) {
       return "failed";
     case FileWriteOutcome::kRefused:
       return "refused: the path leads elsewhere";
+    case FileWriteOutcome::kCannotCheck:
+      return "refused: the path cannot be checked";
     case FileWriteOutcome::kFailedNotRestored:
       return "failed, not restored";
     case FileWriteOutcome::kNotApplicable:

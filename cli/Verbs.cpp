@@ -8,6 +8,7 @@
 #include "guards/AdminCheck.h"
 #include "guards/InstanceGuard.h"
 #include "guards/WriterLock.h"
+#include "platform/OpenedFile.h"
 #include "settings/SkipSetting.h"
 
 const char* const kUsage =
@@ -39,6 +40,25 @@ const char* const kUsage =
     "it), 1618 busy (another copy, or LumoraApp.exe running).\r\n";
 
 namespace {
+
+// Whether the capture application may be running: its program file, opened
+// through handles that follow no link, is a running process's image. One
+// that cannot be opened is taken as running; one gone or behind a link
+// blocks nothing, since its INI file's write is refused on its own.
+bool CaptureAppMayRun(PlatformOps& ops, const char* programPath) {
+  OpenedFile program(ops);
+  switch (program.Open(programPath, FileUse::kRead)) {
+    case OpenOutcome::kOpened:
+      return ops.IsProgramRunning(program.handle()) != 0;
+    case OpenOutcome::kFailed:
+      return true;
+    case OpenOutcome::kMissing:
+    case OpenOutcome::kLeadsElsewhere:
+    case OpenOutcome::kCannotCheck:
+      break;
+  }
+  return false;
+}
 
 constexpr const char* kNothingUsable =
     "No scanner software is installed and new enough.\r\n";
@@ -151,10 +171,11 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
     console->err += kNothingUsable;
   } else {
     // The capture application may write its INI file back when it exits.
-    const std::string& capture =
-        inventory.probes[static_cast<std::size_t>(ScanTarget::Capture)];
     if (inventory.detection.m_bCaptureFound && !command.force &&
-        !command.whatIf && ops.IsProgramRunning(capture.c_str())) {
+        !command.whatIf &&
+        CaptureAppMayRun(
+            ops, inventory.probes[static_cast<std::size_t>(ScanTarget::Capture)]
+                     .c_str())) {
       return refuse("LumoraApp.exe is running: close it, or use /force.\r\n",
                     "busy", exit_status::kBusy);
     }
@@ -170,6 +191,12 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
         console->err += file.path +
                         " was not written: its path leads elsewhere (a link "
                         "on the way, or a file with more than one name).\r\n";
+      }
+      if (file.outcome == FileWriteOutcome::kCannotCheck) {
+        console->err += file.path +
+                        " was not written: where its path leads cannot be "
+                        "checked (a volume mounted in a folder, or a share "
+                        "whose final path cannot be had).\r\n";
       }
     }
     if (AnySet(written.notRestored)) {
@@ -204,6 +231,7 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
 
 int RunConsoleCommand(PlatformOps& ops, const std::vector<std::string>& words,
                       ConsoleText* console) {
+  const PrivateFolderRemoval removal(ops);
   Command command;
   std::string error;
   if (!ParseCommandLine(words, &command, &error)) {

@@ -1,11 +1,18 @@
 #include "detect/Detectors.h"
 
 #include <cstring>
+#include <string>
 
 #include "detect/VersionCheck.h"
 #include "platform/BoundedString.h"
+#include "platform/OpenedFile.h"
 
 namespace {
+
+// The version functions read a private copy of a probe, never the probe.
+bool CopyProbe(const OpenedFile& program, std::string* copy) {
+  return program.CopyToPrivate("Probe.bin", kMaxProgramFileSize, copy);
+}
 
 // Builds every INI path of the target from its base directory. On a path
 // that would not fit, all of them are emptied and false is returned.
@@ -33,11 +40,20 @@ int DetectUnder(PlatformOps& ops, DetectionResult& result, ScanTarget target,
                      AppendBounded(probe, sizeof probe, info.probeSuffix);
   if (probePath != nullptr)
     CopyBounded(probePath, kPathBufferSize, built ? probe : "");
-  if (!built || !ops.PathExists(probe)) {
+  OpenedFile program(ops);
+  const OpenOutcome opened =
+      built ? program.Open(probe, FileUse::kRead) : OpenOutcome::kMissing;
+  if (opened == OpenOutcome::kMissing) {
     ClearIniPaths(result, target);
     return 0;
   }
-  if (IsFileVersionOlder(ops, probe, info.minMajor, info.minMinor)) {
+  // A probe that is there but cannot be read (behind a link, say) has no
+  // version to tell, and counts as new enough, as a file without a version
+  // resource does: its INI files are then refused when written, and say
+  // why.
+  std::string copy;
+  if (opened == OpenOutcome::kOpened && CopyProbe(program, &copy) &&
+      IsFileVersionOlder(ops, copy.c_str(), info.minMajor, info.minMinor)) {
     *tooOld = 1;
     ClearIniPaths(result, target);
     return 0;
@@ -132,4 +148,14 @@ void DetectAllTargets(PlatformOps& ops, DetectionResult& result,
         detectors[index](ops, result, &FlagOf(tooOld, target),
                          probes != nullptr ? (*probes)[index] : nullptr);
   }
+}
+
+bool ReadProgramVersion(PlatformOps& ops, const char* path,
+                        char (&version)[kPathBufferSize]) {
+  version[0] = '\0';
+  OpenedFile program(ops);
+  std::string copy;
+  return program.Open(path, FileUse::kRead) == OpenOutcome::kOpened &&
+         CopyProbe(program, &copy) &&
+         ReadFileVersion(ops, copy.c_str(), version);
 }

@@ -30,3 +30,9 @@ using ProbePaths = char[kTargetCount][kPathBufferSize];
 // first), and the probe paths when asked for.
 void DetectAllTargets(PlatformOps& ops, DetectionResult& result,
                       TargetFlags& tooOld, ProbePaths* probes = nullptr);
+
+// The FileVersion string of the program file at `path` (a probe), read from
+// a private copy of its bytes, reached through handles that follow no link;
+// false (and an empty text) when it cannot be read.
+bool ReadProgramVersion(PlatformOps& ops, const char* path,
+                        char (&version)[kPathBufferSize]);

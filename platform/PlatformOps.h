@@ -55,8 +55,21 @@ constexpr unsigned kAnsi = 0;
 constexpr unsigned kUtf8 = 65001;
 }  // namespace code_page
 
-// What a handle reopened from a held file may do.
-enum class FileAccess { kRead, kWrite, kDelete };
+// How opening a path in a folder a user may change came out.
+enum class OpenOutcome {
+  kOpened,
+  kMissing,         // the folder or the file is not there
+  kLeadsElsewhere,  // a link (junction, symbolic link, mount point) on the
+                    // way, a final path other than the one built, or a file
+                    // to be written that has a second name
+  kCannotCheck,     // the path cannot be checked here: a volume mounted in
+                    // a folder, a share whose final path cannot be had
+  kFailed,          // anything else: denied, in use by another writer,
+                    // another program's opportunistic lock
+};
+
+// What a file is opened for (OpenFileIn).
+enum class FileUse { kRead, kRewrite };
 
 // The console program's two output streams.
 enum class StdStream { kOut, kErr };
@@ -83,9 +96,6 @@ class PlatformOps {
   // buffer is too small, in which case the buffer holds nothing usable.
   virtual unsigned GetWindowsDir(char* buffer, unsigned size) = 0;
 
-  // _access(path, 0): 1 when the file or directory exists, else 0.
-  virtual int PathExists(const char* path) = 0;
-
   // RegOpenKeyExA(HKLM, keyPath, KEY_QUERY_VALUE, 32-bit view) and
   // RegQueryValueExA(valueName) into buffer; *size is the buffer size on
   // entry and the byte count stored (or needed) on return, *type the value's
@@ -101,6 +111,10 @@ class PlatformOps {
   // nothing usable), 0 on failure.
   virtual unsigned long ExpandEnvironment(const char* text, char* buffer,
                                           unsigned long size) = 0;
+
+  // Windows' own version and profile functions below are handed only paths
+  // of private copies (WritePrivateCopy): never a path into a folder a user
+  // may change, where a link planted there would lend them our rights.
 
   // GetFileVersionInfoSizeA: the size of the version block, 0 when the file
   // has none (or cannot be read).
@@ -123,7 +137,6 @@ class PlatformOps {
   // an existing directory.
   virtual int WriteIniString(const char* section, const char* key,
                              const char* value, const char* path) = 0;
-
   // GetPrivateProfileStringA of section/key, read from the file as it is
   // on disk now (Wine's copy cached in the process is dropped first); ""
   // when the file, the section or the key is missing. 0 when the text
@@ -131,57 +144,63 @@ class PlatformOps {
   virtual int ReadIniString(const char* section, const char* key,
                             const char* path, std::string* value) = 0;
 
-  // The checked write keeps a file's identity with a handle that takes no
-  // part in sharing, and reads or puts it back only through handles reopened
-  // from it and closed again before the profile API is called: Windows'
-  // profile functions lock the file themselves and document no share mode,
-  // so a handle of ours with data or delete access open across their call
-  // could make them fail.
+  // Files in folders a user may change are reached only through handles:
+  // the folder opened from its volume's root following no link, the file
+  // opened relative to that folder's handle, following no link either. A
+  // user may move, link or swap anything there at any moment; a handle
+  // keeps naming what was checked, wherever its name has gone.
 
-  // Holds a folder open for listing, sharing reading and writing but not
-  // deleting: while held it can be neither renamed nor replaced, by a link
-  // or anything else. Closed with CloseOsHandle. 0 when it is no folder or
-  // cannot be opened.
-  virtual int HoldFolder(const char* path, OsHandle* folder) = 0;
-  // Opens a file for its attributes only (FILE_READ_ATTRIBUTES |
-  // SYNCHRONIZE), sharing everything. An existing file is opened through any
-  // link on its path; a missing one is created empty (*created = 1), but
-  // never through a link: a name that is a dangling link fails. Closed with
-  // CloseOsHandle. 0 on failure.
-  virtual int OpenHeldFile(const char* path, OsHandle* file, int* created) = 0;
-  // ReOpenFile of a held file for one kind of access, sharing everything:
-  // the same file, whatever its path names by now. Closed with
-  // CloseOsHandle before any profile call. 0 on failure.
-  virtual int ReopenHeldFile(OsHandle file, FileAccess access,
-                             OsHandle* reopened) = 0;
-  // The file's bytes from its start, through a handle reopened for reading;
-  // 0 when they cannot be read whole.
-  virtual int ReadHeldFile(OsHandle reading, std::string* bytes) = 0;
-  // Replaces the file's content with `bytes` in place (a full disk has no
-  // room for a copy) and flushes it, through a handle reopened for writing.
-  // Non-zero on success.
-  virtual int RewriteHeldFile(OsHandle writing, const std::string& bytes) = 0;
-  // Marks the file for removal through a handle reopened for deleting,
-  // never by name: it goes when that handle is closed. Non-zero on success.
-  virtual int DeleteHeldFile(OsHandle deleting) = 0;
-  // Whether `path` still names the held file: the same volume serial
-  // number and file index. 0 when it names another file, or none.
-  virtual int PathNamesHeldFile(const char* path, OsHandle file) = 0;
-  // Whether the file or folder behind the handle is the one `path` names
-  // with no link on the way: its final path (GetFinalPathNameByHandleW,
-  // every link resolved) is `path` with its 8.3 short names expanded,
-  // compared as the file system compares names (ordinal, ignoring case).
-  // 0 when it leads elsewhere or cannot be told.
-  virtual int HandleIsAtPath(OsHandle handle, const char* path) = 0;
-  // How many names (hard links) the held file has; 0 when it cannot be told.
-  virtual unsigned long LinkCount(OsHandle file) = 0;
+  // Opens the folder `path` names, from its volume's root ("C:\", a subst
+  // drive's, "\\server\share\"), one component at a time relative to the
+  // handle of the one before, following no link. '/' separators, doubled
+  // and trailing separators, "." and ".." (resolved in the text) and a
+  // "\\?\" prefix are accepted. Shares everything, so that no other
+  // opener is refused. Closed with CloseOsHandle.
+  virtual OpenOutcome OpenFolder(const char* path, OsHandle* folder) = 0;
+  // Opens `name` (a name, no separator) in an opened folder, following no
+  // link, and never waits for another program's opportunistic lock. kRead
+  // shares everything; kRewrite asks for reading, writing and deleting and
+  // shares reading alone, so that no other writer gets in between reading
+  // and writing, creates a missing file (*created = 1), and is
+  // kLeadsElsewhere for a file with more than one name. Closed with
+  // CloseOsHandle.
+  virtual OpenOutcome OpenFileIn(OsHandle folder, const char* name, FileUse use,
+                                 OsHandle* file, int* created) = 0;
+  // The whole file from its start through an opened file's handle; 0 when
+  // it is larger than maxSize or cannot be read whole.
+  virtual int ReadOpenedFile(OsHandle file, std::size_t maxSize,
+                             std::string* bytes) = 0;
+  // Replaces the content of a file opened for kRewrite with `bytes` in
+  // place (a full disk has no room for a copy) and flushes it. Non-zero on
+  // success.
+  virtual int RewriteOpenedFile(OsHandle file, const std::string& bytes) = 0;
+  // Marks a file opened for kRewrite for removal through its handle, never
+  // by name: it goes when the handle is closed. Non-zero on success.
+  virtual int DeleteOpenedFile(OsHandle file) = 0;
 
-  // Whether a process runs whose program is the file at exePath: the same
-  // file, however either path is spelled (compared by native final path,
-  // without opening any other program's file). A process of that file name
-  // that cannot be asked for its image counts: the answer errs towards
+  // The run's private folder, made at first use under the temporary folder
+  // Windows gives the caller (GetTempPath2W where there is one: for SYSTEM
+  // %WINDIR%\SystemTemp; else GetTempPathW), with a fresh random name,
+  // failing if it exists, and a protected DACL for the caller, SYSTEM and
+  // Administrators alone. Writes `bytes` as `name` in it (replacing an
+  // earlier copy) and gives its full path. Non-zero on success.
+  virtual int WritePrivateCopy(const char* name, const std::string& bytes,
+                               std::string* path) = 0;
+  // A copy's bytes, as the profile functions left them. Non-zero on
+  // success.
+  virtual int ReadPrivateCopy(const std::string& path, std::string* bytes) = 0;
+  // Removes the private folder with everything in it, if one was made.
+  // Called when the run ends, on every way out.
+  virtual void RemovePrivateFolder() = 0;
+
+  // Whether a process runs whose image is the file opened as `program`
+  // (OpenFileIn): native final paths compared and, where they differ but
+  // lie on the program's volume, file IDs (volume serial number and file
+  // index), following nobody's link. Another user's process is asked with
+  // SeDebugPrivilege enabled where the caller holds it. A process of that
+  // file name that still cannot be asked counts: the answer errs towards
   // "running".
-  virtual int IsProgramRunning(const char* exePath) = 0;
+  virtual int IsProgramRunning(OsHandle program) = 0;
   // The profile folder of every user profile on the machine (from the
   // registry's ProfileList, variables expanded), each followed by a
   // terminator. 0 when the list cannot be read.

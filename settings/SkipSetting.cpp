@@ -1,5 +1,6 @@
 #include "settings/SkipSetting.h"
 
+#include "platform/OpenedFile.h"
 #include "settings/VerifiedIniWrite.h"
 
 namespace {
@@ -21,6 +22,8 @@ FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
       return FileWriteOutcome::kFailed;
     case IniWriteResult::kRefused:
       return FileWriteOutcome::kRefused;
+    case IniWriteResult::kCannotCheck:
+      return FileWriteOutcome::kCannotCheck;
     case IniWriteResult::kNotRestored:
       break;
   }
@@ -30,19 +33,27 @@ FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
 bool IsFailure(FileWriteOutcome outcome) {
   return outcome == FileWriteOutcome::kFailed ||
          outcome == FileWriteOutcome::kRefused ||
+         outcome == FileWriteOutcome::kCannotCheck ||
          outcome == FileWriteOutcome::kFailedNotRestored;
 }
 
 }  // namespace
 
-bool IsOptionOn(PlatformOps& ops, const char* path, const char* key) {
-  return ops.ReadIniInt(kSkipSettingSection, key, path) == 1;
-}
-
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
                               const char* key) {
-  if (IsOptionOn(ops, path, key)) return StoredOption::kOn;
-  return ops.PathExists(path) ? StoredOption::kOff : StoredOption::kNoFile;
+  OpenedFile file(ops);
+  const OpenOutcome opened = file.Open(path, FileUse::kRead);
+  if (opened == OpenOutcome::kMissing) return StoredOption::kNoFile;
+  std::string copy;
+  return opened == OpenOutcome::kOpened &&
+                 file.CopyToPrivate("UnitPrefs.ini", kMaxIniFileSize, &copy) &&
+                 ops.ReadIniInt(kSkipSettingSection, key, copy.c_str()) == 1
+             ? StoredOption::kOn
+             : StoredOption::kOff;
+}
+
+bool IsOptionOn(PlatformOps& ops, const char* path, const char* key) {
+  return ReadStoredOption(ops, path, key) == StoredOption::kOn;
 }
 
 bool OptionHolds(bool on, int state) { return on == (state == kSkipOn); }

@@ -16,8 +16,9 @@ constexpr const char* kSkipSettingSection = "Special";
 
 // The one reading rule, for the dialog's check box and every command of the
 // console program: the option is on only when the profile API reads the
-// value as the integer 1. Anything else, a missing key, section or file, is
-// off.
+// value as the integer 1 from a private copy of the file's bytes, read
+// through handles that follow no link. Anything else, a missing key,
+// section or file, a file that cannot be read or leads elsewhere, is off.
 bool IsOptionOn(PlatformOps& ops, const char* path, const char* key);
 
 // The option in one file as the reports tell it: on or off by that rule,
@@ -45,6 +46,7 @@ enum class FileWriteOutcome {
   kFailed,            // not written, and left as it was
   kRefused,           // not written: its path leads elsewhere (a link on
                       // the way, or a file with more than one name)
+  kCannotCheck,       // not written: where its path leads cannot be checked
   kFailedNotRestored  // not written, and could not be put back either
 };
 

@@ -1,36 +1,36 @@
 // Writing one key of an INI file so that the file is never left worse off
-// and nothing but that file is written: the folder is held and the file's
-// path must lead to it with no link on the way; the write is checked
-// against the file's bytes, read once before it and once after it, and
-// undone when anything but the key changed.
+// and nothing but that file is written: the file is reached through handles
+// alone (its folder from the volume's root, following no link), Windows'
+// profile function edits a private copy, and the edited bytes go into the
+// file through the one handle that read it, and are read back.
 #pragma once
 
 #include "platform/PlatformOps.h"
 
 enum class IniWriteResult {
   kWritten,      // the key reads back as written, everything else as before
-  kUndone,       // the write failed and the file is back as it was
+  kUndone,       // not written, or written wrong and put back as it was
   kRefused,      // not written: the path leads elsewhere (a link on the
                  // way, or a file with more than one name)
-  kNotRestored,  // the write failed and the file could not be put back
+  kCannotCheck,  // not written: where the path leads cannot be checked
+  kNotRestored,  // written wrong and could not be put back
 };
 
-// Writes value under section/key with WritePrivateProfileStringA:
-// - holds the file's folder (it can be neither renamed nor replaced until
-//   the write is checked) and refuses unless the folder's and the file's
-//   final paths are the ones built and the file has one name;
-// - keeps the file's identity with a handle that takes no part in sharing
-//   (creating the file empty if it is missing), and reads its bytes first
-//   through a handle reopened from it and closed before the profile call;
-// - counts the write only when the call succeeded, the path still names the
-//   file, its bytes read the same way parse as before but for the key,
-//   which holds `value` (whichever way the profile API reads a UTF-8
-//   byte-order mark), and the profile API reads the key back as `value`.
-// Otherwise the kept bytes are written back, or the file it created is
-// removed, through the held file and only while the path still names it:
-// nothing is ever written to a path resolved after the check failed, and a
-// put-back counts only once it is read back. A file that cannot be held or
-// read first is not written at all.
+// Writes value under section/key:
+// - opens the file for rewriting through its folder's handle (creating it
+//   empty if it is missing), sharing reading alone, so that no other writer
+//   gets in between the read and the write, and reads its bytes;
+// - WritePrivateProfileStringA edits a private copy of them; the edit
+//   counts only when the call succeeded, the copy's bytes parse as before
+//   but for the key, which holds `value` (read the way the profile API
+//   reads a UTF-8 byte-order mark, as a sample in the private folder shows),
+//   and the profile API reads the key back as `value`;
+// - the edited bytes replace the file's through its handle and are read
+//   back byte for byte.
+// Otherwise the file's bytes are put back, or the file it created is
+// removed, through the same handle, and a put-back counts only once it is
+// read back. Nothing is written to a path, and nothing to the file before
+// the edit was checked.
 IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* section, const char* key,
                                      const char* value);

@@ -1,0 +1,60 @@
+// A file in a folder a user may change, reached through handles alone: its
+// folder opened from the volume's root following no link, the file opened
+// relative to that folder's handle. The path string is used once, to open;
+// from then on only the handles name what was checked, wherever a user
+// moves, links or swaps anything there. Windows' own INI and version
+// functions get a private copy of its bytes, never its path.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/PlatformOps.h"
+
+// The largest INI file, and the largest program file, read whole; anything
+// larger is none of the scanner software's, and is left alone.
+constexpr std::size_t kMaxIniFileSize = 16 * 1024 * 1024;
+constexpr std::size_t kMaxProgramFileSize = 128 * 1024 * 1024;
+
+class OpenedFile {
+ public:
+  explicit OpenedFile(PlatformOps& ops) : ops_(ops) {}
+  ~OpenedFile();
+  OpenedFile(const OpenedFile&) = delete;
+  OpenedFile& operator=(const OpenedFile&) = delete;
+
+  // Opens the file `path` names (its folder from the volume's root, then
+  // the file in it) for `use`. Anything but kOpened leaves nothing open.
+  OpenOutcome Open(const char* path, FileUse use);
+  OsHandle handle() const { return file_; }
+  // Whether opening it for kRewrite made it.
+  bool created() const { return created_; }
+
+  // Its bytes, at most maxSize of them; false when they cannot be read.
+  bool Read(std::size_t maxSize, std::string* bytes) const;
+  // Its bytes written as `copyName` into the run's private folder, whose
+  // path is handed back; false when they cannot be read or copied.
+  bool CopyToPrivate(const char* copyName, std::size_t maxSize,
+                     std::string* copyPath) const;
+
+ private:
+  void Close();
+
+  PlatformOps& ops_;
+  OsHandle folder_ = nullptr;
+  OsHandle file_ = nullptr;
+  bool created_ = false;
+};
+
+// Removes the run's private folder when it goes out of scope: every way out
+// of a run, an exception's included, leaves no copy behind.
+class PrivateFolderRemoval {
+ public:
+  explicit PrivateFolderRemoval(PlatformOps& ops) : ops_(ops) {}
+  ~PrivateFolderRemoval() { ops_.RemovePrivateFolder(); }
+  PrivateFolderRemoval(const PrivateFolderRemoval&) = delete;
+  PrivateFolderRemoval& operator=(const PrivateFolderRemoval&) = delete;
+
+ private:
+  PlatformOps& ops_;
+};
