@@ -12,15 +12,19 @@
 namespace {
 
 // Windows paths and names are compared without regard to case, and the file
-// system takes a doubled separator as one.
+// system takes '/' for '\\' and a doubled separator as one.
 std::string Lower(const std::string& text) {
   std::string lower;
   for (char c : text) {
+    if (c == '/') c = '\\';
     if (c == '\\' && !lower.empty() && lower.back() == '\\') continue;
     lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return lower;
 }
+
+// What a versioned file's bytes start with.
+constexpr char kVersionedMark[] = "MZ fake version resource";
 
 // `path` with the prefix `from` (a whole path component) replaced by `to`;
 // unchanged where it does not start with it.
@@ -55,15 +59,15 @@ std::uint32_t GetU32(const char*& cursor) {
 
 const char* FakePlatformOps::NameOf(Op op) {
   static const char* const kNames[kOpCount] = {
-      "GetWindowsDir",      "PathExists",     "ReadRegistryValue",
-      "GetVersionInfoSize", "GetVersionInfo", "QueryVersionValue",
-      "ReadIniInt",         "WriteIniString", "CreateNamedMutex",
-      "OpenProcessToken",   "GetTokenGroups", "AllocateAdministratorsSid",
-      "EqualSids",          "AllocateZeroed", "ExpandEnvironment",
-      "ReadIniString",      "OpenHeldFile",   "ReadHeldFile",
-      "RewriteHeldFile",    "DeleteHeldFile", "IsProgramRunning",
-      "ListProfileDirs",    "AppendLine",     "CreateAdminOnlyMutex",
-      "HoldFolder",         "ReopenHeldFile",
+      "GetWindowsDir",      "OpenFolder",       "ReadRegistryValue",
+      "GetVersionInfoSize", "GetVersionInfo",   "QueryVersionValue",
+      "ReadIniInt",         "WriteIniString",   "CreateNamedMutex",
+      "OpenProcessToken",   "GetTokenGroups",   "AllocateAdministratorsSid",
+      "EqualSids",          "AllocateZeroed",   "ExpandEnvironment",
+      "ReadIniString",      "OpenFileIn",       "ReadOpenedFile",
+      "RewriteOpenedFile",  "DeleteOpenedFile", "IsProgramRunning",
+      "ListProfileDirs",    "AppendLine",       "CreateAdminOnlyMutex",
+      "WritePrivateCopy",   "ReadPrivateCopy",
   };
   return kNames[static_cast<int>(op)];
 }
@@ -80,14 +84,14 @@ void FakePlatformOps::AddDirectory(const std::string& path) {
 }
 
 void FakePlatformOps::AddFile(const std::string& path) {
-  AddDirectory(ParentOf(path));
-  files_[Lower(path)] = std::nullopt;
+  SetIniText(path, "MZ");
 }
 
 void FakePlatformOps::AddVersionedFile(const std::string& path,
                                        const VersionResource& resource) {
-  AddDirectory(ParentOf(path));
-  files_[Lower(path)] = resource;
+  versionResources_[Lower(path)] = resource;
+  SetIniText(path, "");
+  StoreVersionedFile(Lower(path));
 }
 
 void FakePlatformOps::AddFileWithVersion(const std::string& path,
@@ -116,20 +120,20 @@ void FakePlatformOps::SetIniText(const std::string& path,
   AddDirectory(ParentOf(path));
   // Written in place, as another program writes: a handle held on the
   // file sees the new text.
-  FileText& stored = iniFiles_[Lower(path)];
+  FileText& stored = files_[Lower(path)];
   if (stored == nullptr) stored = std::make_shared<std::string>();
   *stored = text;
 }
 
 std::optional<std::string> FakePlatformOps::IniText(
     const std::string& path) const {
-  auto it = iniFiles_.find(Lower(path));
-  if (it == iniFiles_.end()) return std::nullopt;
+  auto it = files_.find(Lower(path));
+  if (it == files_.end()) return std::nullopt;
   return *it->second;
 }
 
 void FakePlatformOps::RemoveIni(const std::string& path) {
-  iniFiles_.erase(Lower(path));
+  files_.erase(Lower(path));
 }
 
 void FakePlatformOps::LinkFolder(const std::string& link,
@@ -142,7 +146,26 @@ void FakePlatformOps::LinkFolder(const std::string& link,
 void FakePlatformOps::LinkFile(const std::string& existing,
                                const std::string& alias) {
   AddDirectory(ParentOf(alias));
-  iniFiles_[Lower(alias)] = iniFiles_.at(Lower(existing));
+  files_[Lower(alias)] = files_.at(Lower(existing));
+}
+
+void FakePlatformOps::Move(const std::string& from, const std::string& to) {
+  const std::string source = Lower(from);
+  const std::string target = Lower(to);
+  AddDirectory(ParentOf(to));
+  std::map<std::string, FileText> files;
+  for (auto& [path, text] : files_) {
+    files.emplace(Replaced(path, source, target), std::move(text));
+  }
+  files_ = std::move(files);
+  std::set<std::string> directories;
+  for (const std::string& dir : directories_) {
+    directories.insert(Replaced(dir, source, target));
+  }
+  directories_ = std::move(directories);
+  for (auto& [handle, held] : heldFiles_) {
+    held.path = Replaced(held.path, source, target);
+  }
 }
 
 std::string FakePlatformOps::Resolve(const std::string& path,
@@ -164,20 +187,9 @@ std::string FakePlatformOps::ProfileText(const std::string& text,
   return text.substr(3);
 }
 
-// Microsoft documents no share mode for the profile functions, only that
-// they lock the file ("WritePrivateProfileStringA": no operation that reads
-// or writes the file is allowed while it is written). The strictest reading
-// of CreateFile's sharing rules ("Creating and Opening Files"): their open
-// fails with ERROR_SHARING_VIOLATION while any handle with read, write or
-// delete access is open on the file. A handle for attributes only takes no
-// part in sharing.
-bool FakePlatformOps::HeldForData(const std::string& resolved) const {
-  auto named = iniFiles_.find(resolved);
-  if (named == iniFiles_.end()) return false;
-  for (const auto& [handle, held] : heldFiles_) {
-    if (held.access && held.file == named->second) return true;
-  }
-  return false;
+bool FakePlatformOps::IsPrivate(const std::string& path) const {
+  const std::string folder = Lower(kPrivateFolder) + "\\";
+  return Lower(path).compare(0, folder.size(), folder) == 0;
 }
 
 void FakePlatformOps::HoldMutexElsewhere(const std::string& name,
@@ -212,6 +224,8 @@ void FakePlatformOps::RunOutOfMemoryOnCall(Op op, int index) {
 }
 
 bool FakePlatformOps::ShouldFail(Op op) {
+  if (beforeCall) beforeCall(totalCalls_);
+  ++totalCalls_;
   const int index = calls_[static_cast<int>(op)]++;
   if (outOfMemory_[static_cast<int>(op)].count(index) != 0) {
     throw std::bad_alloc();
@@ -242,13 +256,6 @@ unsigned FakePlatformOps::GetWindowsDir(char* buffer, unsigned size) {
   if (length + 1 > size) return length + 1;
   std::memcpy(buffer, windowsDir.c_str(), length + 1);
   return length;
-}
-
-int FakePlatformOps::PathExists(const char* path) {
-  if (ShouldFail(Op::PathExists)) return 0;
-  const std::string key = Resolve(path);
-  return files_.count(key) || iniFiles_.count(key) || DirectoryExists(key) ? 1
-                                                                           : 0;
 }
 
 long FakePlatformOps::ReadRegistryValue(const char* keyPath,
@@ -297,14 +304,15 @@ unsigned long FakePlatformOps::ExpandEnvironment(const char* text, char* buffer,
 void FakePlatformOps::SetVersionQuirks(const std::string& path,
                                        const VersionQuirks& quirks) {
   versionQuirks_[Lower(path)] = quirks;
+  StoreVersionedFile(Lower(path));
 }
 
 // The block is a 16-bit length, as a real one starts, then the resource's
 // values one after another: [count] then per value [name length][name]
-// [reported length][size][bytes].
-std::string FakePlatformOps::SerializeVersionResource(
-    const std::string& path) const {
-  const VersionResource& resource = *files_.at(Lower(path));
+// [reported length][size][bytes]. The file's bytes are the mark, the size
+// GetVersionInfoSize answers, and the block.
+void FakePlatformOps::StoreVersionedFile(const std::string& lowerPath) {
+  const VersionResource& resource = versionResources_.at(lowerPath);
   std::string block(2, '\0');
   PutU32(block, static_cast<std::uint32_t>(resource.size()));
   for (const auto& [name, value] : resource) {
@@ -314,33 +322,54 @@ std::string FakePlatformOps::SerializeVersionResource(
     PutU32(block, static_cast<std::uint32_t>(value.bytes.size()));
     block += value.bytes;
   }
-  auto quirks = versionQuirks_.find(Lower(path));
+  auto quirks = versionQuirks_.find(lowerPath);
   const std::uint16_t length =
       quirks != versionQuirks_.end() && quirks->second.lengthField
           ? *quirks->second.lengthField
           : static_cast<std::uint16_t>(block.size());
   std::memcpy(&block[0], &length, sizeof length);
-  return block;
+  std::string bytes = kVersionedMark;
+  PutU32(bytes, static_cast<std::uint32_t>(quirks != versionQuirks_.end() &&
+                                                   quirks->second.reportedSize
+                                               ? *quirks->second.reportedSize
+                                               : block.size()));
+  *files_.at(lowerPath) = bytes + block;
+}
+
+bool FakePlatformOps::VersionBlockOf(const std::string& bytes,
+                                     std::string* block,
+                                     unsigned long* reportedSize) {
+  const std::size_t mark = sizeof kVersionedMark - 1;
+  if (bytes.compare(0, mark, kVersionedMark) != 0) return false;
+  const char* cursor = bytes.data() + mark;
+  *reportedSize = GetU32(cursor);
+  *block = bytes.substr(mark + sizeof(std::uint32_t));
+  return true;
 }
 
 unsigned long FakePlatformOps::GetVersionInfoSize(const char* path) {
-  if (ShouldFail(Op::GetVersionInfoSize)) return 0;
+  if (ShouldFail(Op::GetVersionInfoSize) || !IsPrivate(path)) return 0;
   auto it = files_.find(Lower(path));
-  if (it == files_.end() || !it->second) return 0;
-  auto quirks = versionQuirks_.find(Lower(path));
-  if (quirks != versionQuirks_.end() && quirks->second.reportedSize) {
-    return *quirks->second.reportedSize;
+  std::string block;
+  unsigned long reportedSize = 0;
+  if (it == files_.end() ||
+      !VersionBlockOf(*it->second, &block, &reportedSize)) {
+    return 0;
   }
-  return static_cast<unsigned long>(SerializeVersionResource(path).size());
+  return reportedSize;
 }
 
 int FakePlatformOps::GetVersionInfo(const char* path, unsigned long size,
                                     void* block) {
-  if (ShouldFail(Op::GetVersionInfo)) return 0;
+  if (ShouldFail(Op::GetVersionInfo) || !IsPrivate(path)) return 0;
   auto it = files_.find(Lower(path));
-  if (it == files_.end() || !it->second) return 0;
-  const std::string serialized = SerializeVersionResource(path);
-  if (serialized.size() > size) return 0;
+  std::string serialized;
+  unsigned long reportedSize = 0;
+  if (it == files_.end() ||
+      !VersionBlockOf(*it->second, &serialized, &reportedSize) ||
+      serialized.size() > size) {
+    return 0;
+  }
   std::memcpy(block, serialized.data(), serialized.size());
   return 1;
 }
@@ -372,10 +401,9 @@ int FakePlatformOps::QueryVersionValue(const void* block, const char* subBlock,
 
 int FakePlatformOps::ReadIniInt(const char* section, const char* key,
                                 const char* path) {
-  if (ShouldFail(Op::ReadIniInt)) return 0;
-  const std::string file = Resolve(path);
-  auto it = iniFiles_.find(file);
-  if (it == iniFiles_.end() || HeldForData(file)) return 0;
+  if (ShouldFail(Op::ReadIniInt) || !IsPrivate(path)) return 0;
+  auto it = files_.find(Lower(path));
+  if (it == files_.end()) return 0;
   std::string bom;
   auto value = FindIniValue(ProfileText(*it->second, &bom), section, key);
   return value ? IniValueAsInt(*value) : 0;
@@ -411,10 +439,11 @@ std::string Terminated(const std::vector<std::string>& entries) {
 int FakePlatformOps::WriteIniString(const char* section, const char* key,
                                     const char* value, const char* path) {
   const int call = CallCount(Op::WriteIniString);
-  if (ShouldFail(Op::WriteIniString)) return 0;
-  const std::string file = Resolve(path);
-  if (!DirectoryExists(ParentOf(file)) || HeldForData(file)) return 0;
-  FileText& stored = iniFiles_[file];
+  if (ShouldFail(Op::WriteIniString) || !IsPrivate(path) ||
+      !DirectoryExists(ParentOf(Lower(path)))) {
+    return 0;
+  }
+  FileText& stored = files_[Lower(path)];
   if (stored == nullptr) stored = std::make_shared<std::string>();
   std::string& text = *stored;
   std::string bom;
@@ -433,118 +462,177 @@ int FakePlatformOps::WriteIniString(const char* section, const char* key,
       case WriteFault::kAddsLine:
         text = SetIniValue(written, section, "AddedByAnother", "1");
         break;
-      case WriteFault::kTruncatesThenPathSwapped:
-        text = written.substr(0, written.size() / 2);
-        stored = std::make_shared<std::string>("decoy");
-        break;
     }
     return 1;
   }
   text = written;
-  iniWrites.push_back(std::string(path) + "|" + section + "|" + key + "=" +
-                      value);
+  lastEdit_ = std::string("|") + section + "|" + key + "=" + value;
+  lastEditedText_ = written;
   return 1;
 }
 
 int FakePlatformOps::ReadIniString(const char* section, const char* key,
                                    const char* path, std::string* value) {
   value->clear();
-  if (ShouldFail(Op::ReadIniString)) return 0;
-  const std::string file = Resolve(path);
-  if (HeldForData(file)) return 0;
-  auto it = iniFiles_.find(file);
-  if (it == iniFiles_.end()) return 1;
+  if (ShouldFail(Op::ReadIniString) || !IsPrivate(path)) return 0;
+  auto it = files_.find(Lower(path));
+  if (it == files_.end()) return 1;
   std::string bom;
   *value =
       FindIniValue(ProfileText(*it->second, &bom), section, key).value_or("");
   return 1;
 }
 
-int FakePlatformOps::HoldFolder(const char* path, OsHandle* folder) {
-  if (ShouldFail(Op::HoldFolder)) return 0;
-  const std::string resolved = Resolve(path);
-  if (!DirectoryExists(resolved)) return 0;
+OpenOutcome FakePlatformOps::OpenFolder(const char* path, OsHandle* folder) {
+  if (ShouldFail(Op::OpenFolder)) return OpenOutcome::kFailed;
+  // "." and ".." are resolved in the text, as GetFullPathName does.
+  std::string lower;
+  const std::string given = Resolve(path, true) + "\\";
+  for (std::size_t start = 0, end;
+       (end = given.find('\\', start)) != std::string::npos; start = end + 1) {
+    const std::string part = given.substr(start, end - start);
+    if (part == "..") {
+      lower = ParentOf(lower);
+    } else if (part != "." && !part.empty()) {
+      lower += (lower.empty() ? "" : "\\") + part;
+    }
+  }
+  // From the root down, each component on its own: a link anywhere on the
+  // way is refused, not followed.
+  for (std::size_t end = lower.find('\\');; end = lower.find('\\', end + 1)) {
+    if (folderLinks_.count(lower.substr(0, end)) != 0) {
+      return OpenOutcome::kLeadsElsewhere;
+    }
+    if (end == std::string::npos) break;
+  }
+  if (!DirectoryExists(lower)) return OpenOutcome::kMissing;
   *folder = NewHandle();
   openHandles_[*folder] = "";
-  heldFiles_[*folder] = {resolved, nullptr, std::nullopt};
-  return 1;
+  std::string spelled = path;
+  while (spelled.size() > 3 &&
+         (spelled.back() == '\\' || spelled.back() == '/')) {
+    spelled.pop_back();
+  }
+  heldFiles_[*folder] = {lower, spelled, nullptr};
+  return OpenOutcome::kOpened;
 }
 
-int FakePlatformOps::OpenHeldFile(const char* path, OsHandle* file,
-                                  int* created) {
-  if (ShouldFail(Op::OpenHeldFile)) return 0;
-  const std::string resolved = Resolve(path);
-  if (!DirectoryExists(ParentOf(resolved))) return 0;
-  FileText& stored = iniFiles_[resolved];
-  *created = stored == nullptr ? 1 : 0;
-  if (stored == nullptr) stored = std::make_shared<std::string>();
+// Sharing as CreateFile's rules have it ("Creating and Opening Files"): a
+// file opened for rewriting shares reading alone, so a second writer is
+// refused while it is open, and readers are not.
+OpenOutcome FakePlatformOps::OpenFileIn(OsHandle folder, const char* name,
+                                        FileUse use, OsHandle* file,
+                                        int* created) {
+  *created = 0;
+  if (ShouldFail(Op::OpenFileIn)) return OpenOutcome::kFailed;
+  const std::string fileName = Lower(name);
+  if (fileName.empty() || fileName.find('\\') != std::string::npos) {
+    return OpenOutcome::kFailed;
+  }
+  const std::string dir = heldFiles_.at(folder).path;
+  const std::string spelled = heldFiles_.at(folder).spelled + "\\" + name;
+  const std::string path = dir + "\\" + fileName;
+  if (!DirectoryExists(dir)) return OpenOutcome::kMissing;
+  if (folderLinks_.count(path) != 0) return OpenOutcome::kLeadsElsewhere;
+  auto it = files_.find(path);
+  if (it == files_.end()) {
+    if (use == FileUse::kRead) return OpenOutcome::kMissing;
+    it = files_.emplace(path, std::make_shared<std::string>()).first;
+    *created = 1;
+  } else if (use == FileUse::kRewrite) {
+    const FileText& text = it->second;
+    const auto names = std::count_if(
+        files_.begin(), files_.end(),
+        [&text](const auto& named) { return named.second == text; });
+    if (names != 1) return OpenOutcome::kLeadsElsewhere;
+    for (const auto& [handle, held] : heldFiles_) {
+      if (held.file == text && held.use == FileUse::kRewrite) {
+        return OpenOutcome::kFailed;
+      }
+    }
+  }
   *file = NewHandle();
   openHandles_[*file] = "";
-  heldFiles_[*file] = {resolved, stored, std::nullopt};
-  return 1;
+  heldFiles_[*file] = {path, spelled, it->second, use};
+  return OpenOutcome::kOpened;
 }
 
-int FakePlatformOps::ReopenHeldFile(OsHandle file, FileAccess access,
-                                    OsHandle* reopened) {
-  if (ShouldFail(Op::ReopenHeldFile)) return 0;
-  const Held& held = heldFiles_.at(file);
-  if (held.file == nullptr) return 0;
-  *reopened = NewHandle();
-  openHandles_[*reopened] = "";
-  heldFiles_[*reopened] = {held.path, held.file, access};
-  return 1;
-}
-
-// Each of these works only through a handle reopened for its access, as
-// Windows checks a handle's access on every call.
-int FakePlatformOps::ReadHeldFile(OsHandle reading, std::string* bytes) {
+int FakePlatformOps::ReadOpenedFile(OsHandle file, std::size_t maxSize,
+                                    std::string* bytes) {
   bytes->clear();
-  if (ShouldFail(Op::ReadHeldFile)) return 0;
-  const Held& held = heldFiles_.at(reading);
-  if (held.access != FileAccess::kRead) return 0;
+  if (ShouldFail(Op::ReadOpenedFile)) return 0;
+  const Held& held = heldFiles_.at(file);
+  if (held.file == nullptr || held.file->size() > maxSize) return 0;
   *bytes = *held.file;
   return 1;
 }
 
-int FakePlatformOps::RewriteHeldFile(OsHandle writing,
-                                     const std::string& bytes) {
-  if (ShouldFail(Op::RewriteHeldFile)) return 0;
-  const Held& held = heldFiles_.at(writing);
-  if (held.access != FileAccess::kWrite) return 0;
+// Each of these works only through a handle opened for rewriting, as
+// Windows checks a handle's access on every call.
+int FakePlatformOps::RewriteOpenedFile(OsHandle file,
+                                       const std::string& bytes) {
+  const Held& held = heldFiles_.at(file);
+  if (held.file == nullptr || held.use != FileUse::kRewrite) return 0;
+  // A rewrite in place that fails, as on a full disk, leaves part of it.
+  if (ShouldFail(Op::RewriteOpenedFile)) {
+    *held.file = bytes.substr(0, bytes.size() / 2);
+    return 0;
+  }
   *held.file = bytes;
+  if (!lastEdit_.empty() && bytes == lastEditedText_) {
+    iniWrites.push_back(held.spelled + lastEdit_);
+  }
   return 1;
 }
 
-int FakePlatformOps::DeleteHeldFile(OsHandle deleting) {
-  if (ShouldFail(Op::DeleteHeldFile)) return 0;
-  Held& held = heldFiles_.at(deleting);
-  if (held.access != FileAccess::kDelete) return 0;
+int FakePlatformOps::DeleteOpenedFile(OsHandle file) {
+  if (ShouldFail(Op::DeleteOpenedFile)) return 0;
+  Held& held = heldFiles_.at(file);
+  if (held.file == nullptr || held.use != FileUse::kRewrite) return 0;
   held.deleteOnClose = true;
   return 1;
 }
 
-int FakePlatformOps::PathNamesHeldFile(const char* path, OsHandle file) {
-  auto it = iniFiles_.find(Resolve(path));
-  return it != iniFiles_.end() && it->second == heldFiles_.at(file).file ? 1
-                                                                         : 0;
+int FakePlatformOps::WritePrivateCopy(const char* name,
+                                      const std::string& bytes,
+                                      std::string* path) {
+  if (ShouldFail(Op::WritePrivateCopy)) return 0;
+  if (privateFolder_.empty()) {
+    privateFolder_ = Lower(kPrivateFolder);
+    AddDirectory(privateFolder_);
+  }
+  *path = privateFolder_ + "\\" + name;
+  files_[Lower(*path)] = std::make_shared<std::string>(bytes);
+  return 1;
 }
 
-int FakePlatformOps::HandleIsAtPath(OsHandle handle, const char* path) {
-  return heldFiles_.at(handle).path == Resolve(path, true) ? 1 : 0;
+int FakePlatformOps::ReadPrivateCopy(const std::string& path,
+                                     std::string* bytes) {
+  bytes->clear();
+  if (ShouldFail(Op::ReadPrivateCopy) || !IsPrivate(path)) return 0;
+  auto it = files_.find(Lower(path));
+  if (it == files_.end()) return 0;
+  *bytes = *it->second;
+  return 1;
 }
 
-unsigned long FakePlatformOps::LinkCount(OsHandle file) {
-  const FileText& held = heldFiles_.at(file).file;
-  return static_cast<unsigned long>(std::count_if(
-      iniFiles_.begin(), iniFiles_.end(),
-      [&held](const auto& named) { return named.second == held; }));
+void FakePlatformOps::RemovePrivateFolder() {
+  if (privateFolder_.empty()) return;
+  for (auto it = files_.begin(); it != files_.end();) {
+    it = ParentOf(it->first) == privateFolder_ ? files_.erase(it)
+                                               : std::next(it);
+  }
+  directories_.erase(privateFolder_);
+  privateFolder_.clear();
 }
 
-int FakePlatformOps::IsProgramRunning(const char* exePath) {
+int FakePlatformOps::IsProgramRunning(OsHandle program) {
   // A failure to look counts as running, as the real one errs.
   if (ShouldFail(Op::IsProgramRunning)) return 1;
-  for (const std::string& program : runningPrograms) {
-    if (Lower(program) == Lower(exePath)) return 1;
+  const FileText& image = heldFiles_.at(program).file;
+  for (const std::string& running : runningPrograms) {
+    auto it = files_.find(Resolve(running));
+    if (it != files_.end() && it->second == image) return 1;
   }
   return 0;
 }
@@ -559,7 +647,7 @@ int FakePlatformOps::ListProfileDirs(std::string* dirs) {
 int FakePlatformOps::AppendLine(const char* path, const std::string& line) {
   if (ShouldFail(Op::AppendLine)) return 0;
   if (!DirectoryExists(ParentOf(Lower(path)))) return 0;
-  FileText& stored = iniFiles_[Lower(path)];
+  FileText& stored = files_[Lower(path)];
   if (stored == nullptr) stored = std::make_shared<std::string>();
   *stored += line + "\r\n";
   return 1;
@@ -678,12 +766,12 @@ void FakePlatformOps::CloseOsHandle(OsHandle handle) {
   openHandles_.erase(it);
   auto held = heldFiles_.find(handle);
   if (held == heldFiles_.end()) return;
-  // Deleted through the handle: the file goes, whatever path names it; a
-  // path that names another file by now keeps it.
-  auto named = iniFiles_.find(held->second.path);
-  if (held->second.deleteOnClose && named != iniFiles_.end() &&
+  // Deleted through the handle: the name it was opened by goes, wherever
+  // that name has moved; a path that names another file by now keeps it.
+  auto named = files_.find(held->second.path);
+  if (held->second.deleteOnClose && named != files_.end() &&
       named->second == held->second.file) {
-    iniFiles_.erase(named);
+    files_.erase(named);
   }
   heldFiles_.erase(held);
 }

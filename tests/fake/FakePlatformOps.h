@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -19,7 +20,7 @@ class FakePlatformOps final : public PlatformOps {
  public:
   enum class Op {
     GetWindowsDir,
-    PathExists,
+    OpenFolder,
     ReadRegistryValue,
     GetVersionInfoSize,
     GetVersionInfo,
@@ -34,18 +35,18 @@ class FakePlatformOps final : public PlatformOps {
     AllocateZeroed,
     ExpandEnvironment,
     ReadIniString,
-    OpenHeldFile,
-    ReadHeldFile,
-    RewriteHeldFile,
-    DeleteHeldFile,
+    OpenFileIn,
+    ReadOpenedFile,
+    RewriteOpenedFile,
+    DeleteOpenedFile,
     IsProgramRunning,
     ListProfileDirs,
     AppendLine,
     CreateAdminOnlyMutex,
-    HoldFolder,
-    ReopenHeldFile,
+    WritePrivateCopy,
+    ReadPrivateCopy,
   };
-  static constexpr int kOpCount = static_cast<int>(Op::ReopenHeldFile) + 1;
+  static constexpr int kOpCount = static_cast<int>(Op::ReadPrivateCopy) + 1;
   static const char* NameOf(Op op);
 
   // One value of a version resource as VerQueryValueA hands it out.
@@ -119,6 +120,20 @@ class FakePlatformOps final : public PlatformOps {
   // name (hard link) for an existing file.
   void LinkFolder(const std::string& link, const std::string& target);
   void LinkFile(const std::string& existing, const std::string& alias);
+  // A user's rename of a folder or a file: what was under `from` is now
+  // under `to`, and a handle opened on any of it follows, as Windows'
+  // handles do.
+  void Move(const std::string& from, const std::string& to);
+  // Runs before every call of an operation, with the number of calls made
+  // before it: where a test lets a user move things between any two calls.
+  std::function<void(int call)> beforeCall;
+  int TotalCalls() const { return totalCalls_; }
+  // The run's private folder, where the copies handed to Windows' profile
+  // and version functions lie.
+  static constexpr const char* kPrivateFolder =
+      "C:\\WINDOWS\\SystemTemp\\vrp-0123456789abcdef";
+  // Whether the run's private folder exists now.
+  bool HasPrivateFolder() const { return !privateFolder_.empty(); }
   // How the profile functions read a UTF-8 byte-order mark. Windows' read it
   // as text (widely reported, e.g. for Windows 10 21H1): a "[Special]" on the
   // first line is then no section, and a write appends a second one. Wine's
@@ -155,9 +170,6 @@ class FakePlatformOps final : public PlatformOps {
     kDropsOtherSection,  // the key is set, another section is lost
     kLeavesKeyUnset,     // nothing changes; a missing file is made empty
     kAddsLine,           // the key is set, and another program adds a line
-    // Cut off half way, and then another file takes the file's name: the
-    // path names a file holding "decoy".
-    kTruncatesThenPathSwapped,
   };
   // Makes the WriteIniString call with the given 0-based index misbehave.
   void MisbehaveOnWrite(int call, WriteFault fault);
@@ -173,7 +185,8 @@ class FakePlatformOps final : public PlatformOps {
   // -- what happened -------------------------------------------------------
   std::vector<Message> messages;
   std::vector<std::string> debugOutput;
-  // Every successful INI write, as "path|section|key=value".
+  // Every file rewritten through its handle with what the profile API made
+  // of its copy, as "path|section|key=value", the path as it was opened.
   std::vector<std::string> iniWrites;
   int OpenHandleCount() const { return static_cast<int>(openHandles_.size()); }
   int LiveSidCount() const { return static_cast<int>(liveSids_.size()); }
@@ -186,7 +199,6 @@ class FakePlatformOps final : public PlatformOps {
 
   // -- PlatformOps ---------------------------------------------------------
   unsigned GetWindowsDir(char* buffer, unsigned size) override;
-  int PathExists(const char* path) override;
   long ReadRegistryValue(const char* keyPath, const char* valueName,
                          unsigned char* buffer, unsigned long* size,
                          unsigned long* type) override;
@@ -203,17 +215,18 @@ class FakePlatformOps final : public PlatformOps {
                      const char* path) override;
   int ReadIniString(const char* section, const char* key, const char* path,
                     std::string* value) override;
-  int HoldFolder(const char* path, OsHandle* folder) override;
-  int OpenHeldFile(const char* path, OsHandle* file, int* created) override;
-  int ReopenHeldFile(OsHandle file, FileAccess access,
-                     OsHandle* reopened) override;
-  int ReadHeldFile(OsHandle reading, std::string* bytes) override;
-  int RewriteHeldFile(OsHandle writing, const std::string& bytes) override;
-  int DeleteHeldFile(OsHandle deleting) override;
-  int PathNamesHeldFile(const char* path, OsHandle file) override;
-  int HandleIsAtPath(OsHandle handle, const char* path) override;
-  unsigned long LinkCount(OsHandle file) override;
-  int IsProgramRunning(const char* exePath) override;
+  OpenOutcome OpenFolder(const char* path, OsHandle* folder) override;
+  OpenOutcome OpenFileIn(OsHandle folder, const char* name, FileUse use,
+                         OsHandle* file, int* created) override;
+  int ReadOpenedFile(OsHandle file, std::size_t maxSize,
+                     std::string* bytes) override;
+  int RewriteOpenedFile(OsHandle file, const std::string& bytes) override;
+  int DeleteOpenedFile(OsHandle file) override;
+  int WritePrivateCopy(const char* name, const std::string& bytes,
+                       std::string* path) override;
+  int ReadPrivateCopy(const std::string& path, std::string* bytes) override;
+  void RemovePrivateFolder() override;
+  int IsProgramRunning(OsHandle program) override;
   int ListProfileDirs(std::string* dirs) override;
   int AppendLine(const char* path, const std::string& line) override;
   void DescribeRun(std::string* utcTime, std::string* computer,
@@ -250,16 +263,22 @@ class FakePlatformOps final : public PlatformOps {
   OsHandle NewHandle();
   // The Windows directory always exists.
   bool DirectoryExists(const std::string& lowerPath) const;
-  std::string SerializeVersionResource(const std::string& path) const;
+  // A versioned file's bytes: a mark, GetVersionInfoSize's answer, and the
+  // block, so that a copy of the bytes carries its version resource.
+  void StoreVersionedFile(const std::string& lowerPath);
+  // The block a file's bytes carry and the size asked for it; false for a
+  // file without a version resource.
+  static bool VersionBlockOf(const std::string& bytes, std::string* block,
+                             unsigned long* reportedSize);
+  // Whether `path` lies in the private folder: Windows' profile and version
+  // functions are handed nothing else.
+  bool IsPrivate(const std::string& path) const;
   // A path as the file system resolves it: lower case and, unless
   // withoutLinks, folder links followed.
   std::string Resolve(const std::string& path, bool withoutLinks = false) const;
   // The profile functions' reading of a file's text: its UTF-8 byte-order
   // mark moved to *bom where they skip it.
   std::string ProfileText(const std::string& text, std::string* bom) const;
-  // Whether a handle of ours with data or delete access is open on the file
-  // at the (resolved) path.
-  bool HeldForData(const std::string& resolved) const;
   // A kernel object's name in the namespace it lands in.
   std::string ObjectName(const std::string& name) const;
   OsHandle CreateMutexOwnedBy(const char* name, const std::string& ownerSid,
@@ -272,23 +291,29 @@ class FakePlatformOps final : public PlatformOps {
   std::set<std::string> directories_;         // lower-case paths
   // Lower-case paths of folder links and what they lead to.
   std::map<std::string, std::string> folderLinks_;
-  std::map<std::string, std::optional<VersionResource>> files_;
+  // A file's bytes, shared with every handle open on it and every second
+  // name: a path can come to name another file while a handle still holds
+  // the first.
+  using FileText = std::shared_ptr<std::string>;
+  std::map<std::string, FileText> files_;  // by lower-case path
+  std::map<std::string, VersionResource> versionResources_;
   std::map<std::string, VersionQuirks> versionQuirks_;
   // Version values handed out by QueryVersionValue, each its own block.
   std::vector<std::shared_ptr<char[]>> handedOut_;
-  // A file's text, shared with every handle held on it: a path can come to
-  // name another file while a handle still holds the first.
-  using FileText = std::shared_ptr<std::string>;
-  std::map<std::string, FileText> iniFiles_;  // by lower-case path
-  // A folder (file null) or file held open; a file's handle reopened for
-  // data or deletion has an access.
+  // A folder (file null) or a file opened on its handle.
   struct Held {
-    std::string path;  // resolved
+    std::string path;     // lower case, where it is now
+    std::string spelled;  // as it was opened
     FileText file;
-    std::optional<FileAccess> access;
+    FileUse use = FileUse::kRead;
     bool deleteOnClose = false;
   };
   std::map<OsHandle, Held> heldFiles_;
+  std::string privateFolder_;  // lower case; empty until made
+  // The last edit of the profile API: "|section|key=value" and the text.
+  std::string lastEdit_;
+  std::string lastEditedText_;
+  int totalCalls_ = 0;
   std::map<std::string, RegistryValue> registry_;  // lower-case "key\\name"
   struct NamedObject {
     HeldObject made;

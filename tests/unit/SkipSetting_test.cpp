@@ -266,6 +266,7 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
     // the same, and its failure is still an error.
     bool alreadyOff = false;
     const char* text = nullptr;  // the file, where not `original`
+    std::optional<int> failingRead = std::nullopt;  // and this read fails
   } cases[] = {
       {"truncates", Fault::kTruncates, std::nullopt, 0, true, true},
       {"drops another section", Fault::kDropsOtherSection, std::nullopt, 0,
@@ -273,14 +274,14 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
       {"key left unset", Fault::kLeavesKeyUnset, std::nullopt, 0, true, true},
       {"empty file created", Fault::kLeavesKeyUnset, std::nullopt, 0, false,
        true},
-      // The first read keeps the file; the second is the check.
-      {"cannot be read back", std::nullopt, Op::ReadHeldFile, 1, true, true},
-      {"file cannot be kept first", std::nullopt, Op::ReadHeldFile, 0, true,
+      // The first read takes the bytes; the second checks the rewrite.
+      {"cannot be read back", std::nullopt, Op::ReadOpenedFile, 1, true, true},
+      {"file cannot be read first", std::nullopt, Op::ReadOpenedFile, 0, true,
        true},
-      {"truncated, bytes cannot be put back", Fault::kTruncates,
-       Op::RewriteHeldFile, FakePlatformOps::kEveryCall, true, false},
-      {"created, cannot be removed", Fault::kLeavesKeyUnset, Op::DeleteHeldFile,
-       FakePlatformOps::kEveryCall, false, false},
+      {"half rewritten, cannot be put back", std::nullopt,
+       Op::RewriteOpenedFile, FakePlatformOps::kEveryCall, true, false},
+      {"created, cannot be removed", Fault::kLeavesKeyUnset,
+       Op::DeleteOpenedFile, FakePlatformOps::kEveryCall, false, false},
       {"already off, truncates", Fault::kTruncates, std::nullopt, 0, true, true,
        true},
       {"another program adds a line meanwhile", Fault::kAddsLine, std::nullopt,
@@ -290,11 +291,11 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
        false,
        "[Special]\r\nEnableVeloRidePass=1\r\n[Tail]\r\nLast="
        "123456789012345678901234567890123456789012345678901234567890\r\n"},
-      {"created, first read fails", std::nullopt, Op::ReadHeldFile, 0, false,
+      {"created, first read fails", std::nullopt, Op::ReadOpenedFile, 0, false,
        true},
-      // Reads: before, after, before the put-back, after it.
-      {"put back, not read back", Fault::kTruncates, Op::ReadHeldFile, 3, true,
-       false},
+      // Reads: before, after the half rewrite, after the put-back.
+      {"put back, not read back", std::nullopt, Op::RewriteOpenedFile, 0, true,
+       false, false, nullptr, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -307,6 +308,7 @@ TEST(WriteSkipSettingVerification, MisbehavingWritesAreUndoneAndReported) {
     if (c.fileExists) ops.SetIniText(kTwain, before);
     if (c.fault) ops.MisbehaveOnWrite(0, *c.fault);
     if (c.failing) ops.FailCall(*c.failing, c.failingCall);
+    if (c.failingRead) ops.FailCall(Op::ReadOpenedFile, *c.failingRead);
     DetectionResult detection = Found(false, true, false);
     WriteSkipSetting(ops, detection, kDialog, kSkipOff, kSkipSettingKey);
 
@@ -346,46 +348,22 @@ TEST(WriteSkipSettingVerification, WriteThatKeepsEverythingElseCounts) {
     WriteSkipSetting(ops, detection, kDialog, kSkipOff, kSkipSettingKey);
     ASSERT_EQ(1u, ops.messages.size());
     EXPECT_EQ("End", ops.messages[0].caption);
-    EXPECT_EQ(0, ops.ReadIniInt("Special", kSkipSettingKey, kTwain));
+    EXPECT_FALSE(IsOptionOn(ops, kTwain, kSkipSettingKey));
   }
 }
 
-// What a failed check leaves to report when the file cannot be put back:
-// no memory to check with, or a path that names another file by the time
-// the file would be put back, which is never written to nor removed.
-TEST(WriteSkipSettingVerification, UncheckedOrRedirectedWritesAreNotRestored) {
-  using Fault = FakePlatformOps::WriteFault;
-  const std::string original = "[Special]\r\nEnableVeloRidePass=1\r\n";
-  const struct {
-    const char* name;
-    std::optional<Fault> fault;
-    bool outOfMemoryInCheck;
-    std::optional<std::string> pathAfter;
-    bool fileExists = true;
-  } cases[] = {
-      {"out of memory in the check", std::nullopt, true,
-       "[Special]\r\nEnableVeloRidePass=0\r\n"},
-      {"file replaced before the restore", Fault::kTruncatesThenPathSwapped,
-       false, "decoy"},
-      {"created, then replaced before its removal",
-       Fault::kTruncatesThenPathSwapped, false, "decoy", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakePlatformOps ops;
-    ops.AddDirectory("C:\\W\\twain_32\\Norvtw32");
-    if (c.fileExists) ops.SetIniText(kTwain, original);
-    if (c.fault) ops.MisbehaveOnWrite(0, *c.fault);
-    if (c.outOfMemoryInCheck) {
-      ops.RunOutOfMemoryOnCall(FakePlatformOps::Op::ReadHeldFile, 1);
-    }
-    DetectionResult detection = Found(false, true, false);
-    const OptionWriteResult result = WriteOption(
-        ops, detection, kSkipOff, kSkipSettingKey, WriteMode::kEveryFile);
-    EXPECT_EQ(FileWriteOutcome::kFailedNotRestored, result.files[2]);
-    EXPECT_EQ(c.pathAfter, ops.IniText(kTwain));
-    EXPECT_EQ(0, ops.OpenHandleCount()) << "the held file is closed";
-  }
+// A rewrite that cannot be checked for want of memory is reported as not
+// restored, and leaves no handle open.
+TEST(WriteSkipSettingVerification, UncheckedWriteIsNotRestored) {
+  FakePlatformOps ops;
+  ops.SetIniText(kTwain, "[Special]\r\nEnableVeloRidePass=1\r\n");
+  ops.RunOutOfMemoryOnCall(FakePlatformOps::Op::ReadOpenedFile, 1);
+  DetectionResult detection = Found(false, true, false);
+  const OptionWriteResult result = WriteOption(
+      ops, detection, kSkipOff, kSkipSettingKey, WriteMode::kEveryFile);
+  EXPECT_EQ(FileWriteOutcome::kFailedNotRestored, result.files[2]);
+  EXPECT_EQ("[Special]\r\nEnableVeloRidePass=0\r\n", ops.IniText(kTwain));
+  EXPECT_EQ(0, ops.OpenHandleCount()) << "the file is closed";
 }
 
 TEST(SkipSettingMessages, LongestReportsFitTheirBuffer) {

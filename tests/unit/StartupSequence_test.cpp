@@ -50,7 +50,7 @@ void ExpectRefusedBeforeDetection(const FakePlatformOps& ops,
   EXPECT_EQ("Error", ops.messages[0].caption);
   EXPECT_EQ(text, ops.messages[0].text);
   for (FakePlatformOps::Op op :
-       {FakePlatformOps::Op::GetWindowsDir, FakePlatformOps::Op::PathExists,
+       {FakePlatformOps::Op::GetWindowsDir, FakePlatformOps::Op::OpenFolder,
         FakePlatformOps::Op::ReadRegistryValue, FakePlatformOps::Op::ReadIniInt,
         FakePlatformOps::Op::WriteIniString}) {
     EXPECT_EQ(0, ops.CallCount(op)) << FakePlatformOps::NameOf(op);

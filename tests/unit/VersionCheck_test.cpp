@@ -57,7 +57,9 @@ TEST(VersionString, TextOf260CharactersOrMoreIsNotOlder) {
   }
 }
 
-constexpr const char* kFile = "C:\\probe.dll";
+const std::string kFileText =
+    std::string(FakePlatformOps::kPrivateFolder) + "\\probe.dll";
+const char* const kFile = kFileText.c_str();
 
 class FileVersionTest : public testing::Test {
  protected:

@@ -558,8 +558,9 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
       {"set with a file that cannot be put back",
        [](auto& ops) {
          Install(ops, kOff, kOff);
-         ops.MisbehaveOnWrite(1, FakePlatformOps::WriteFault::kTruncates);
-         ops.FailCall(FakePlatformOps::Op::RewriteHeldFile);
+         // The second file's rewrite and its put-back fail half way.
+         ops.FailCall(FakePlatformOps::Op::RewriteOpenedFile, 1);
+         ops.FailCall(FakePlatformOps::Op::RewriteOpenedFile, 2);
        },
        {"set", "on", "/fo", "json"},
        exit_status::kNotRestored,
@@ -597,6 +598,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
           << "a refused run writes nothing";
     }
     EXPECT_EQ(0, ops.OpenHandleCount()) << "guards and token given back";
+    EXPECT_FALSE(ops.HasPrivateFolder());
     if (row.check) row.check(ops, console);
   }
 }
@@ -812,6 +814,66 @@ TEST(VrpsetOutput, TextInTheCodePageItsReaderDecodes) {
               : row.bytes == utf8 ? "Jos\x82\r\n"
                                   : row.bytes,
               row.consoles ? ops.consoleText[1] : ops.streamBytes[1]);
+  }
+}
+
+// A user who may change the capture application's folder moves things
+// between any two platform calls of a `set`: the file swapped for a second
+// name of the user's own file, or the folder moved away and replaced by a
+// link to the user's folder. The user's file is never written and no file
+// is made in the user's folder; a file the run made and must remove (its
+// write fails) goes through its handle, wherever its name has gone.
+TEST(VrpsetCommands, AUsersMoveBetweenAnyTwoCallsNeverReachesTheUsersFiles) {
+  const std::string userFolder = "C:\\Users\\Public\\Elsewhere";
+  const std::function<void(FakePlatformOps&)> moves[] = {
+      [](FakePlatformOps& ops) {
+        ops.Move(kCaptureIni, "C:\\Lumora\\Moved.ini");
+        ops.LinkFile(kPlanted, kCaptureIni);
+      },
+      [&userFolder](FakePlatformOps& ops) {
+        ops.Move("C:\\Lumora", "C:\\Moved");
+        ops.LinkFolder("C:\\Lumora", userFolder);
+      },
+  };
+  for (bool created : {false, true}) {
+    for (std::size_t move = 0; move < std::size(moves); ++move) {
+      // The user's folder holds a file of the user's, or (a folder to be
+      // linked while a file is made) nothing.
+      const std::optional<std::string> planted =
+          created && move == 1 ? std::nullopt : std::optional(kOff);
+      auto arrange = [&](FakePlatformOps& ops) {
+        Install(ops, kOff, kOff);
+        ops.AddDirectory(userFolder);
+        if (planted) ops.SetIniText(kPlanted, *planted);
+        if (created) {
+          ops.RemoveIni(kCaptureIni);
+          ops.MisbehaveOnWrite(1, FakePlatformOps::WriteFault::kLeavesKeyUnset);
+        }
+      };
+      FakePlatformOps clean;
+      arrange(clean);
+      ConsoleText ignored;
+      RunConsoleCommand(clean, {"set", "on"}, &ignored);
+      for (int call = 0; call <= clean.TotalCalls(); ++call) {
+        SCOPED_TRACE("move " + std::to_string(move) + " before call " +
+                     std::to_string(call) + (created ? ", file made" : ""));
+        FakePlatformOps ops;
+        arrange(ops);
+        ops.beforeCall = [&](int now) {
+          if (now == call) moves[move](ops);
+        };
+        ConsoleText console;
+        RunConsoleCommand(ops, {"set", "on"}, &console);
+        EXPECT_EQ(planted, ops.IniText(kPlanted));
+        if (created) {
+          for (const char* name :
+               {"C:\\Lumora\\Moved.ini", "C:\\Moved\\UnitPrefs.ini"}) {
+            EXPECT_EQ(std::nullopt, ops.IniText(name)) << name;
+          }
+        }
+        EXPECT_EQ(0, ops.OpenHandleCount());
+      }
+    }
   }
 }
 
