@@ -10,8 +10,8 @@ and their linker maps, in three steps that release.sh runs in turn:
          with a URL base, the winget manifests (the zip and the MSI).
 
 Every file is the same for the same inputs: times come from
-SOURCE_DATE_EPOCH, entries are sorted, codes are derived from the version
-and the content, nothing of the machine goes in.
+SOURCE_DATE_EPOCH, entries are sorted, codes are derived from every input
+of the package, nothing of the machine goes in.
 
 Usage: package_release.py texts VERSION COMMIT MAPS STAGE
        package_release.py msi VERSION STAGE DIST [URL_BASE]
@@ -22,6 +22,7 @@ import hashlib
 import json
 import os
 import re
+import struct
 import subprocess
 import sys
 import time
@@ -32,8 +33,11 @@ EXES = ["VRPSettingTool.exe", "vrpset.exe"]
 TEXTS = ["README.txt", "THIRD-PARTY-NOTICES.txt"]
 PUBLISHER = "Norvel Corporation"
 PACKAGE_ID = "Norvel.VRPSettingTool"
-WXS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
-                   "packaging", "VRPSettingTool.wxs")
+WXS = "packaging/VRPSettingTool.wxs"
+ICON = "res/VRPSettingTool.ico"
+# Never changes: it is how Windows Installer knows every version of the
+# product (packaging/VRPSettingTool.wxs).
+UPGRADE_CODE = "{877EAFED-9381-4A2A-A160-FD7878343D61}"
 
 # What the link pulls in, by the Debian package that ships it: the
 # component's name, its licence as an SPDX expression (from the package's
@@ -211,8 +215,8 @@ def sbom(version, commit, dist, zip_name, per_exe, components, epoch):
     return json.dumps(document, indent=2, sort_keys=True) + "\n"
 
 
-def winget(version, zip_name, zip_sha256, msi_name, msi_sha256, url_base,
-           folder):
+def winget(version, zip_name, zip_sha256, msi_name, msi_sha256, product_code,
+           url_base, folder):
     common = f"PackageIdentifier: {PACKAGE_ID}\nPackageVersion: {version}\n"
     tail = "ManifestVersion: 1.12.0\n"
     files = "".join(f"  - RelativeFilePath: {folder}\\{exe}\n"
@@ -229,7 +233,7 @@ def winget(version, zip_name, zip_sha256, msi_name, msi_sha256, url_base,
             f"  InstallerSha256: {zip_sha256.upper()}\n"
             "- Architecture: x86\n"
             "  InstallerType: wix\n  Scope: machine\n"
-            f"  ProductCode: '{product_code(version)}'\n"
+            f"  ProductCode: '{product_code}'\n"
             f"  InstallerUrl: {url_base.rstrip('/')}/{msi_name}\n"
             f"  InstallerSha256: {msi_sha256.upper()}\n"
             "ManifestType: installer\n" + tail,
@@ -241,13 +245,6 @@ def winget(version, zip_name, zip_sha256, msi_name, msi_sha256, url_base,
             "RX-M7720B and RX-M7710B scanner software.\n"
             "ManifestType: defaultLocale\n" + tail,
     }
-
-
-def product_code(version):
-    """The MSI's ProductCode: one per version, so that each version is a
-    major upgrade of the one before."""
-    return "{" + str(uuid.uuid5(uuid.NAMESPACE_URL,
-                                f"vrpsettingtool:product:{version}")).upper() + "}"
 
 
 def msi_name(version):
@@ -276,32 +273,111 @@ def write_texts(version, commit, maps, stage):
             f.write(text)
 
 
+def file_version(path):
+    """The FILEVERSION of an exe's version resource, as "a.b.c.d": the fixed
+    part (VS_FIXEDFILEINFO) that follows the key VS_VERSION_INFO."""
+    with open(path, "rb") as f:
+        data = f.read()
+    key = data.find("VS_VERSION_INFO".encode("utf-16-le"))
+    fixed = data.find(struct.pack("<I", 0xFEEF04BD), key) if key >= 0 else -1
+    if fixed < 0:
+        sys.exit(f"{path} has no version resource")
+    high, low = struct.unpack_from("<II", data, fixed + 8)
+    return f"{high >> 16}.{high & 0xFFFF}.{low >> 16}.{low & 0xFFFF}"
+
+
+def msi_table(msi, table):
+    """The rows of one table of an MSI, as lists of strings."""
+    text = subprocess.run(["msiinfo", "export", msi, table],
+                          capture_output=True, text=True, check=True).stdout
+    return [line.split("\t") for line in text.splitlines()[3:]]
+
+
+def product_code_of(msi):
+    return next(row[1] for row in msi_table(msi, "Property")
+                if row[0] == "ProductCode")
+
+
+def sql(text):
+    return "'" + text.replace("'", "''") + "'"
+
+
 def write_msi(version, stage, dist, url_base, epoch):
-    """wixl stamps the build time and a random package code: it runs at
-    SOURCE_DATE_EPOCH under faketime, and the package code is then set to
-    one derived from the version and the packaged files (msibuild -s)."""
+    """The MSI, the same bytes for the same inputs: wixl stamps the build
+    time and random codes, so it runs at SOURCE_DATE_EPOCH under faketime,
+    and the ProductCode and the package code are derived from every input
+    (the version, the URL base, the time, the packaged files, the WiX source
+    and this script). Then the tables are set where wixl cannot express what
+    the package needs; every warning wixl gives is shown, and one that says
+    "unimplemented" (wixl ignored part of the source) fails the build."""
     files = os.path.join(stage, "msi")
     os.makedirs(files, exist_ok=True)
-    content = hashlib.sha256(version.encode())
-    for name in EXES + TEXTS:
-        source = os.path.join(dist if name in EXES else stage, name)
+    inputs = hashlib.sha256(f"{version}\0{url_base}\0{epoch}\0".encode())
+    for name in EXES + TEXTS + [ICON, WXS, __file__]:
+        source = os.path.join(dist if name in EXES else
+                              stage if name in TEXTS else "", name)
         with open(source, "rb") as f:
             data = f.read()
-        content.update(name.encode() + b"\0" + hashlib.sha256(data).digest())
-        with open(os.path.join(files, name), "wb") as f:
-            f.write(data)
-        os.utime(os.path.join(files, name), (epoch, epoch))
-    package_code = "{" + str(uuid.uuid5(
-        uuid.NAMESPACE_URL, f"vrpsettingtool:package:{content.hexdigest()}")
-        ).upper() + "}"
+        inputs.update(os.path.basename(name).encode() + b"\0" +
+                      hashlib.sha256(data).digest())
+        if name in (EXES + TEXTS + [ICON]):
+            copy = os.path.join(files, os.path.basename(name))
+            with open(copy, "wb") as f:
+                f.write(data)
+            os.utime(copy, (epoch, epoch))
+    digest = inputs.hexdigest()
+    product_code, package_code = (
+        "{" + str(uuid.uuid5(uuid.NAMESPACE_URL,
+                             f"vrpsettingtool:{kind}:{digest}")).upper() + "}"
+        for kind in ("product", "package"))
     at = ["faketime", "-f", "@" + time.strftime("%Y-%m-%d %H:%M:%S",
                                                 time.gmtime(epoch))]
     out = os.path.join(dist, msi_name(version))
-    subprocess.run(at + ["wixl", "-a", "x86", "-D", f"Version={version}",
-                         "-D", f"ProductCode={product_code(version)}",
-                         "-D", f"Files={files}", "-D", f"AboutUrl={url_base}",
-                         "-o", out, WXS],
-                   check=True, stderr=subprocess.DEVNULL)
+    wixl = subprocess.run(at + ["wixl", "-a", "x86", "-D", f"Version={version}",
+                                "-D", f"ProductCode={product_code}",
+                                "-D", f"Files={files}",
+                                "-D", f"AboutUrl={url_base}", "-o", out, WXS],
+                          capture_output=True, text=True)
+    sys.stderr.write(wixl.stdout + wixl.stderr)
+    if wixl.returncode != 0 or "unimplemented" in wixl.stdout + wixl.stderr:
+        sys.exit(f"wixl did not build {out} as packaging/VRPSettingTool.wxs "
+                 "says (above)")
+    queries = [
+        # A shortcut whose target is a feature is advertised: starting it
+        # checks every component of the feature and repairs from the
+        # source MSI when a key file is missing. Windows Installer's
+        # "Shortcut Table": a Target in brackets is a formatted path, and
+        # the shortcut an ordinary one.
+        "UPDATE Shortcut SET Target='[#VRPSettingTool.exe]' "
+        "WHERE Shortcut='StartMenu'",
+        # wixl makes a property-setting action deferred and sequences it
+        # last; ARPINSTALLLOCATION has to be set, immediately, once costing
+        # has resolved INSTALLDIR ("ARPINSTALLLOCATION property").
+        "UPDATE CustomAction SET Type=51 WHERE Action='SetInstallLocation'",
+        "UPDATE InstallExecuteSequence SET Sequence=1001 "
+        "WHERE Action='SetInstallLocation'",
+        # A second build of the same version (a new commit, a signed one
+        # beside a plain one) has another ProductCode: it replaces the first
+        # instead of installing beside it (msidbUpgradeAttributesVersionMax
+        # Inclusive, "Upgrade Table"). The key of the row includes its
+        # attributes, so the row is replaced, not updated.
+        "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'",
+        "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, "
+        f"ActionProperty) VALUES ({sql(UPGRADE_CODE)}, {sql(version)}, "
+        "513, 'WIX_UPGRADE_DETECTED')",
+    ]
+    for exe in EXES:
+        # wixl reads no PE versions: without one, an exe is an unversioned
+        # file judged by its hash ("File Table", "File Versioning Rules");
+        # a hash is for unversioned files only ("MsiFileHash Table").
+        queries += [
+            f"UPDATE File SET Version={sql(file_version(os.path.join(dist, exe)))}"
+            f" WHERE File={sql(exe)}",
+            f"DELETE FROM MsiFileHash WHERE File_={sql(exe)}"]
+    tables = ["msibuild", out]
+    for query in queries:
+        tables += ["-q", query]
+    subprocess.run(at + tables, check=True)
     subprocess.run(at + ["msibuild", out, "-s", f"VRP Setting Tool {version}",
                          PUBLISHER, "Intel;1033", package_code], check=True)
 
@@ -334,9 +410,11 @@ def pack(version, commit, maps, stage, dist, url_base, epoch):
         os.makedirs(os.path.join(dist, "winget"), exist_ok=True)
         sha256 = {name: hashes(os.path.join(dist, name))["SHA-256"]
                   for name in (zip_name, msi_name(version))}
+        msi = os.path.join(dist, msi_name(version))
         for name, text in winget(version, zip_name, sha256[zip_name],
                                  msi_name(version), sha256[msi_name(version)],
-                                 url_base, folder).items():
+                                 product_code_of(msi), url_base,
+                                 folder).items():
             with open(os.path.join(dist, "winget", name), "w",
                       newline="\n") as f:
                 f.write(text)

@@ -2,10 +2,15 @@
 # The MSI as Windows Installer takes it (Wine's msiexec, in a fresh prefix):
 # this commit's package installs per machine both exes, the README and the
 # notices into Program Files (x86)\VRP Setting Tool, a Start-menu shortcut
-# and an Add/Remove Programs entry; the package one version up (made in a
-# clone from a throwaway commit) replaces it; the older one over the newer
-# is refused and changes nothing; /x removes everything it installed.
-# (The shipped exes are i686, which these machines cannot run.)
+# and an Add/Remove Programs entry; another build of the same version (the
+# same files with another URL base, or another README as a later commit
+# makes) has a ProductCode and a package code of its own, and replaces it;
+# the package one version up (made in a clone from a throwaway commit)
+# replaces that; the older one over the newer is refused and changes
+# nothing; /x removes everything it installed. What Wine does not show
+# (advertised shortcuts, file versions, icons) tests/check_msi_tables.py
+# reads from the tables. (The shipped exes are i686, which these machines
+# cannot run.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/wine-env.sh
@@ -43,6 +48,37 @@ trap '"$VRP_WINESERVER" -k 2>/dev/null || true' EXIT
 folder="$prefix/drive_c/Program Files (x86)/VRP Setting Tool"
 msiexec() { "$VRP_WINE" msiexec "$@" /qn >"$work/msiexec.log" 2>&1; }
 code_of() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+
+python3 tests/check_msi_tables.py "$this_msi" "$version" README.md || status=1
+
+# rebuilt NAME URL_BASE [README LINE]: this clone's MSI packaged again into
+# $work/NAME with another URL base, or with LINE added to its README.txt;
+# prints its path.
+rebuilt() {
+  local out=$work/$1 stage=build/release/stage
+  mkdir -p "$out"
+  cp "$work/this/dist/VRPSettingTool.exe" "$work/this/dist/vrpset.exe" "$out/"
+  if [ -n "${3:-}" ]; then
+    rm -rf "$work/this/$stage-$1" && cp -r "$work/this/$stage" "$work/this/$stage-$1"
+    stage=$stage-$1
+    echo "$3" >>"$work/this/$stage/README.txt"
+  fi
+  (cd "$work/this" && SOURCE_DATE_EPOCH=$(git log -1 --format=%ct) \
+     scripts/package_release.py msi "$version" "$stage" "$out" "$2") >&2
+  ls "$out"/*.msi
+}
+package_code_of() { msiinfo suminfo "$1" | sed -n 's/^Revision number (UUID): //p'; }
+elsewhere_msi=$(rebuilt elsewhere https://elsewhere.example.invalid/vrp)
+later_msi=$(rebuilt later "" "A later commit, the same version.")
+for other in "$elsewhere_msi" "$later_msi"; do
+  if [ "$(code_of "$other")" != "$(code_of "$this_msi")" ] &&
+     [ "$(package_code_of "$other")" != "$(package_code_of "$this_msi")" ]; then
+    ok "$(basename "$(dirname "$other")"): another build of $version has its own ProductCode and package code"
+  else
+    fail "$(basename "$(dirname "$other")"): another build of $version shares a code with the first"
+  fi
+done
+
 # The version Add/Remove Programs shows for the MSI's product, or "none".
 listed() {
   "$VRP_WINE" reg query \
@@ -69,9 +105,16 @@ if msiexec /i "$this_msi" && installed "$this_msi" &&
 else
   fail "$version does not install as it should"
 fi
+if msiexec /i "$elsewhere_msi" && installed "$this_msi" &&
+   [ "$(listed "$elsewhere_msi")" = "$version" ] &&
+   [ "$(listed "$this_msi")" = none ] && [ "$(shortcuts)" = 1 ]; then
+  ok "another build of $version replaces the first"
+else
+  fail "another build of $version does not replace the first"
+fi
 if msiexec /i "$next_msi" && installed "$next_msi" &&
    [ "$(listed "$next_msi")" = "$next" ] && [ "$(listed "$this_msi")" = none ] &&
-   [ "$(shortcuts)" = 1 ]; then
+   [ "$(listed "$elsewhere_msi")" = none ] && [ "$(shortcuts)" = 1 ]; then
   ok "$next replaces $version"
 else
   fail "$next does not replace $version"
