@@ -1,12 +1,17 @@
-// PlatformOps over the real Win32 API.
+// PlatformOps over the real Win32 API. Its operations are spread over a
+// file each by concern (see Win32PlatformOps.cpp).
 #pragma once
+
+#include <string>
 
 #include "platform/PlatformOps.h"
 
 class Win32PlatformOps final : public PlatformOps {
  public:
+  // Removes the private folder, if one was made.
+  ~Win32PlatformOps() override;
+
   unsigned GetWindowsDir(char* buffer, unsigned size) override;
-  int PathExists(const char* path) override;
   long ReadRegistryValue(const char* keyPath, const char* valueName,
                          unsigned char* buffer, unsigned long* size,
                          unsigned long* type) override;
@@ -23,17 +28,18 @@ class Win32PlatformOps final : public PlatformOps {
                      const char* path) override;
   int ReadIniString(const char* section, const char* key, const char* path,
                     std::string* value) override;
-  int HoldFolder(const char* path, OsHandle* folder) override;
-  int OpenHeldFile(const char* path, OsHandle* file, int* created) override;
-  int ReopenHeldFile(OsHandle file, FileAccess access,
-                     OsHandle* reopened) override;
-  int ReadHeldFile(OsHandle reading, std::string* bytes) override;
-  int RewriteHeldFile(OsHandle writing, const std::string& bytes) override;
-  int DeleteHeldFile(OsHandle deleting) override;
-  int PathNamesHeldFile(const char* path, OsHandle file) override;
-  int HandleIsAtPath(OsHandle handle, const char* path) override;
-  unsigned long LinkCount(OsHandle file) override;
-  int IsProgramRunning(const char* exePath) override;
+  OpenOutcome OpenFolder(const char* path, OsHandle* folder) override;
+  OpenOutcome OpenFileIn(OsHandle folder, const char* name, FileUse use,
+                         OsHandle* file, int* created) override;
+  int ReadOpenedFile(OsHandle file, std::size_t maxSize,
+                     std::string* bytes) override;
+  int RewriteOpenedFile(OsHandle file, const std::string& bytes) override;
+  int DeleteOpenedFile(OsHandle file) override;
+  int WritePrivateCopy(const char* name, const std::string& bytes,
+                       std::string* path) override;
+  int ReadPrivateCopy(const std::string& path, std::string* bytes) override;
+  void RemovePrivateFolder() override;
+  int IsProgramRunning(OsHandle program) override;
   int ListProfileDirs(std::string* dirs) override;
   int AppendLine(const char* path, const std::string& line) override;
   void DescribeRun(std::string* utcTime, std::string* computer,
@@ -61,4 +67,9 @@ class Win32PlatformOps final : public PlatformOps {
   void DebugOutput(const char* text) override;
   void ShowMessage(OsWindow owner, const char* text,
                    const char* caption) override;
+
+ private:
+  // The run's private folder, without a trailing backslash; empty until
+  // the first copy is written.
+  std::wstring privateFolder_;
 };

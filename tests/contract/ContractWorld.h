@@ -27,6 +27,9 @@ class ContractWorld {
   // A second name (hard link) for an existing file.
   virtual void LinkFile(const std::string& existing,
                         const std::string& alias) = 0;
+  // What a user can plant: `link` made a link to the folder `target`.
+  virtual void LinkFolder(const std::string& link,
+                          const std::string& target) = 0;
   virtual void InstallProbe(const std::string& path,
                             const ProbeFile& probe) = 0;
   virtual void SetRegistryValue(const std::string& name, unsigned long type,
@@ -40,3 +43,10 @@ class ContractWorld {
 
 // The world of the platform this test program is built for.
 std::unique_ptr<ContractWorld> MakeContractWorld();
+
+#ifdef _WIN32
+// A free drive letter ("S:") made to lead to `folder` as subst makes one,
+// until the returned letter is passed to UnmapDrive; "" when none could be.
+std::string MapDrive(const std::string& folder);
+void UnmapDrive(const std::string& drive);
+#endif

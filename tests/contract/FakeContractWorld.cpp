@@ -10,7 +10,11 @@ class FakeContractWorld final : public ContractWorld {
   FakeContractWorld() { ops_.AddDirectory(Root()); }
 
   PlatformOps& Ops() override { return ops_; }
-  std::string Root() override { return "C:\\contract"; }
+  // In the private folder: the fake's profile and version functions take
+  // nothing else, as the program hands them nothing else.
+  std::string Root() override {
+    return std::string(FakePlatformOps::kPrivateFolder) + "\\contract";
+  }
   std::string RegistryKey() override { return "SOFTWARE\\VRPContract"; }
 
   void MakeDirectory(const std::string& path) override {
@@ -26,6 +30,9 @@ class FakeContractWorld final : public ContractWorld {
   void LinkFile(const std::string& existing,
                 const std::string& alias) override {
     ops_.LinkFile(existing, alias);
+  }
+  void LinkFolder(const std::string& link, const std::string& target) override {
+    ops_.LinkFolder(link, target);
   }
   void InstallProbe(const std::string& path, const ProbeFile& probe) override {
     ops_.AddFileWithVersion(path, probe.fileVersion);

@@ -3,6 +3,13 @@
 // the fake cannot drift from the real API.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h:
+#include <aclapi.h>
+#endif
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -25,19 +32,10 @@ TEST_F(PlatformContract, WindowsDirectoryHasNoTrailingBackslash) {
   ASSERT_LT(length, sizeof dir);
   EXPECT_EQ(length, std::strlen(dir));
   EXPECT_NE('\\', dir[length - 1]);
-  EXPECT_EQ(1, ops.PathExists(dir));
 
   char small[3];
   EXPECT_GT(ops.GetWindowsDir(small, sizeof small), sizeof small - 1)
       << "a buffer too small must be told apart from success";
-}
-
-TEST_F(PlatformContract, PathExistsForFilesAndDirectories) {
-  world->WriteTextFile(root + "\\file.txt", "x");
-  EXPECT_EQ(1, ops.PathExists((root + "\\file.txt").c_str()));
-  EXPECT_EQ(1, ops.PathExists(root.c_str()));
-  EXPECT_EQ(0, ops.PathExists((root + "\\missing.txt").c_str()));
-  EXPECT_EQ(0, ops.PathExists((root + "\\missing\\file.txt").c_str()));
 }
 
 TEST_F(PlatformContract, RegistryValueComesBackWithTypeAndSize) {
@@ -183,7 +181,7 @@ TEST_F(PlatformContract, IniWriteIntoAMissingDirectoryFails) {
   const std::string path = root + "\\missing\\UnitPrefs.ini";
   EXPECT_EQ(0, ops.WriteIniString("Special", "EnableVeloRidePass", "1",
                                   path.c_str()));
-  EXPECT_EQ(0, ops.PathExists(path.c_str()));
+  EXPECT_FALSE(world->ReadTextFile(path).has_value());
 }
 
 TEST_F(PlatformContract, IniStringIsReadAsOnDisk) {
@@ -213,78 +211,138 @@ TEST_F(PlatformContract, IniStringIsReadAsOnDisk) {
   EXPECT_EQ("7", value);
 }
 
-// What a checked write holds: its folder, and the file by its identity
-// alone, so that the profile API still opens the file however it likes.
-// The file is read, rewritten and removed through handles reopened from
-// that one, found again by identity, never by name; the path that leads to
-// each is the one built, however it is spelled.
-TEST_F(PlatformContract,
-       HeldFileIsReadRewrittenAndRemovedThroughReopenedHandles) {
-  const std::string path = root + "\\UnitPrefs.ini";
+// A folder a user may change is opened however its path is spelled, but
+// never through a link; a file in it only relative to its handle. A file
+// to be rewritten keeps other writers out, and has one name alone.
+TEST_F(PlatformContract, FilesInUsersFoldersAreReachedThroughHandlesAlone) {
   OsHandle folder = nullptr;
-  ASSERT_NE(0, ops.HoldFolder(root.c_str(), &folder));
-  EXPECT_EQ(1, ops.HandleIsAtPath(folder, (root + "\\").c_str()));
-  OsHandle held = nullptr;
+  std::string slashed = root;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  for (const std::string& spelling : {root + "\\", slashed, root + "\\x\\.."}) {
+    ASSERT_EQ(OpenOutcome::kOpened, ops.OpenFolder(spelling.c_str(), &folder))
+        << spelling;
+    ops.CloseOsHandle(folder);
+  }
+  EXPECT_EQ(OpenOutcome::kMissing,
+            ops.OpenFolder((root + "\\missing").c_str(), &folder));
+  world->MakeDirectory(root + "\\target");
+  world->LinkFolder(root + "\\linked", root + "\\target");
+  EXPECT_EQ(OpenOutcome::kLeadsElsewhere,
+            ops.OpenFolder((root + "\\linked").c_str(), &folder));
+
+  ASSERT_EQ(OpenOutcome::kOpened, ops.OpenFolder(root.c_str(), &folder));
+  OsHandle file = nullptr;
+  OsHandle other = nullptr;
   int created = 0;
-  ASSERT_NE(0, ops.OpenHeldFile(path.c_str(), &held, &created));
+  auto open = [&](const char* name, FileUse use, OsHandle* opened) {
+    return ops.OpenFileIn(folder, name, use, opened, &created);
+  };
+  EXPECT_EQ(OpenOutcome::kMissing,
+            open("UnitPrefs.ini", FileUse::kRead, &file));
+  ASSERT_EQ(OpenOutcome::kOpened,
+            open("UnitPrefs.ini", FileUse::kRewrite, &file));
   EXPECT_EQ(1, created);
-  EXPECT_EQ(std::optional<std::string>(""), world->ReadTextFile(path));
-  EXPECT_EQ(1, ops.HandleIsAtPath(held, (root + "\\\\UNITPREFS.INI").c_str()));
-  EXPECT_EQ(0, ops.HandleIsAtPath(held, (root + "\\Other.ini").c_str()));
-  EXPECT_EQ(0, ops.HandleIsAtPath(folder, path.c_str()));
-  EXPECT_EQ(1ul, ops.LinkCount(held));
-  ASSERT_NE(
-      0, ops.WriteIniString("Special", "EnableVeloRidePass", "1", path.c_str()))
-      << "holding the file does not shut the profile API out";
-  auto reopened = [&](FileAccess access) {
-    OsHandle handle = nullptr;
-    EXPECT_NE(0, ops.ReopenHeldFile(held, access, &handle));
-    return handle;
-  };
-  auto readHeld = [&](std::string* bytes) {
-    OsHandle reading = reopened(FileAccess::kRead);
-    const int read = ops.ReadHeldFile(reading, bytes);
-    ops.CloseOsHandle(reading);
-    return read;
-  };
+  const std::string binary("[A]\nx=1\n\0binary", 16);
+  ASSERT_NE(0, ops.RewriteOpenedFile(file, std::string(5000, 'z')));
+  ASSERT_NE(0, ops.RewriteOpenedFile(file, binary));
   std::string bytes;
-  ASSERT_NE(0, readHeld(&bytes));
-  EXPECT_NE(std::string::npos, bytes.find("EnableVeloRidePass=1"));
+  ASSERT_NE(0, ops.ReadOpenedFile(file, binary.size(), &bytes));
+  EXPECT_EQ(binary, bytes) << "a longer file shrinks";
+  EXPECT_EQ(0, ops.ReadOpenedFile(file, binary.size() - 1, &bytes));
+  EXPECT_EQ(OpenOutcome::kFailed,
+            open("UnitPrefs.ini", FileUse::kRewrite, &other));
+  ASSERT_EQ(OpenOutcome::kOpened, open("UNITPREFS.INI", FileUse::kRead, &other))
+      << "a reader gets in";
+  ops.CloseOsHandle(other);
+  ops.CloseOsHandle(file);
+  EXPECT_EQ(binary, world->ReadTextFile(root + "\\UnitPrefs.ini"));
 
-  const std::string original("[A]\nx=1\n\0binary", 16);
-  world->WriteTextFile(path, std::string(5000, 'z'));
-  OsHandle writing = reopened(FileAccess::kWrite);
-  ASSERT_NE(0, ops.RewriteHeldFile(writing, original));
-  ops.CloseOsHandle(writing);
-  EXPECT_EQ(original, world->ReadTextFile(path)) << "a longer file shrinks";
-  ASSERT_NE(0, readHeld(&bytes));
-  EXPECT_EQ(original, bytes);
-
-  const std::string other = root + "\\Other.ini";
-  world->WriteTextFile(other, original);
-  EXPECT_EQ(1, ops.PathNamesHeldFile(path.c_str(), held));
-  EXPECT_EQ(0, ops.PathNamesHeldFile(other.c_str(), held))
-      << "the same bytes, but another file";
-  EXPECT_EQ(0, ops.PathNamesHeldFile((root + "\\none.ini").c_str(), held));
-  world->LinkFile(path, root + "\\Alias.ini");
-  EXPECT_EQ(2ul, ops.LinkCount(held)) << "a second name";
-
-  OsHandle deleting = reopened(FileAccess::kDelete);
-  ASSERT_NE(0, ops.DeleteHeldFile(deleting));
-  ops.CloseOsHandle(deleting);
-  ops.CloseOsHandle(held);
-  EXPECT_EQ(0, ops.PathExists(path.c_str()));
-  EXPECT_EQ(original, world->ReadTextFile(other));
-
-  ASSERT_NE(0, ops.OpenHeldFile(other.c_str(), &held, &created));
-  EXPECT_EQ(0, created);
-  ops.CloseOsHandle(held);
+  world->LinkFile(root + "\\UnitPrefs.ini", root + "\\Alias.ini");
+  EXPECT_EQ(OpenOutcome::kLeadsElsewhere,
+            open("UnitPrefs.ini", FileUse::kRewrite, &file));
+  ASSERT_EQ(OpenOutcome::kOpened, open("Alias.ini", FileUse::kRead, &file));
+  ops.CloseOsHandle(file);
+  ASSERT_EQ(OpenOutcome::kOpened, open("Other.ini", FileUse::kRewrite, &file));
+  ASSERT_NE(0, ops.DeleteOpenedFile(file));
+  ops.CloseOsHandle(file);
   ops.CloseOsHandle(folder);
-  EXPECT_EQ(0, ops.OpenHeldFile((root + "\\missing\\x.ini").c_str(), &held,
-                                &created));
-  EXPECT_EQ(0, ops.HoldFolder((root + "\\missing").c_str(), &folder));
-  EXPECT_EQ(0, ops.HoldFolder(other.c_str(), &folder)) << "a file";
+  EXPECT_FALSE(world->ReadTextFile(root + "\\Other.ini").has_value());
 }
+
+// Windows' profile functions get a private copy, which goes with its folder.
+TEST_F(PlatformContract, PrivateCopiesAreReadAndRemovedWithTheirFolder) {
+  std::string copy;
+  ASSERT_NE(
+      0, ops.WritePrivateCopy("UnitPrefs.ini",
+                              "[Special]\r\nEnableVeloRidePass=1\r\n", &copy));
+  EXPECT_EQ(1, ops.ReadIniInt("Special", "EnableVeloRidePass", copy.c_str()));
+  ASSERT_NE(0, ops.WriteIniString("Special", "EnableVeloRidePass", "0",
+                                  copy.c_str()));
+  std::string bytes;
+  ASSERT_NE(0, ops.ReadPrivateCopy(copy, &bytes));
+  EXPECT_NE(std::string::npos, bytes.find("EnableVeloRidePass=0"));
+  ops.RemovePrivateFolder();
+  EXPECT_FALSE(world->ReadTextFile(copy).has_value());
+}
+
+#ifdef _WIN32
+// Spellings Windows alone has: a drive root, a subst drive, "\\?\". And the
+// private folder shut to all but SYSTEM, Administrators and the caller.
+TEST_F(PlatformContract, Win32FolderSpellingsAndThePrivateFolderAcl) {
+  OsHandle folder = nullptr;
+  world->MakeDirectory(root + "\\sub");
+  auto opens = [&](const std::string& spelling) {
+    const OpenOutcome opened = ops.OpenFolder(spelling.c_str(), &folder);
+    if (opened == OpenOutcome::kOpened) ops.CloseOsHandle(folder);
+    return opened == OpenOutcome::kOpened;
+  };
+  EXPECT_TRUE(opens("C:\\"));
+  EXPECT_TRUE(opens("\\\\?\\" + root + "\\sub"));
+  // Last: while a drive leads into the folder, Wine names what lies there
+  // by that drive.
+  const std::string drive = MapDrive(root);
+  ASSERT_NE("", drive);
+  EXPECT_TRUE(opens(drive + "\\sub"));
+  UnmapDrive(drive);
+
+  // Wine keeps no DACL of a folder: it makes one up from the Unix mode. So
+  // this part speaks for Windows alone, where CreateDirectoryW gives the
+  // new folder the security descriptor it is handed (Microsoft's
+  // CreateDirectoryW documentation, lpSecurityAttributes).
+  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return;
+  std::string copy;
+  ASSERT_NE(0, ops.WritePrivateCopy("UnitPrefs.ini", "", &copy));
+  PACL acl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, GetNamedSecurityInfoA(
+                               copy.substr(0, copy.rfind('\\')).c_str(),
+                               SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                               nullptr, nullptr, &acl, nullptr, &descriptor));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  ASSERT_EQ(3, acl->AceCount);
+  const WELL_KNOWN_SID_TYPE kinds[] = {WinLocalSystemSid,
+                                       WinBuiltinAdministratorsSid};
+  for (DWORD index = 0; index < 2; ++index) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(acl, index, reinterpret_cast<void**>(&ace)));
+    EXPECT_TRUE(IsWellKnownSid(&ace->SidStart, kinds[index])) << index;
+  }
+  ACCESS_ALLOWED_ACE* caller = nullptr;
+  ASSERT_TRUE(GetAce(acl, 2, reinterpret_cast<void**>(&caller)));
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+  CloseHandle(token);
+  EXPECT_TRUE(EqualSid(&caller->SidStart,
+                       reinterpret_cast<TOKEN_USER*>(user)->User.Sid));
+  LocalFree(descriptor);
+}
+#endif
 
 TEST_F(PlatformContract, EnvironmentVariablesExpandWithinTheBuffer) {
   char buffer[kPathBufferSize];

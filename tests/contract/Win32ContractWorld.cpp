@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <cctype>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/Win32PlatformOps.h"
 #include "tests/contract/ContractWorld.h"
@@ -21,6 +24,10 @@ class Win32ContractWorld final : public ContractWorld {
   }
   ~Win32ContractWorld() override {
     if (squatter_ != nullptr) CloseHandle(squatter_);
+    // Wine cannot remove a Unix link whose target went first.
+    for (const std::string& link : links_) {
+      ScannerInstall::LinkFolder(link, "", true);
+    }
     std::error_code ignored;
     fs::remove_all(root_, ignored);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RegistryKey().c_str(), KEY_WOW64_32KEY,
@@ -47,6 +54,9 @@ class Win32ContractWorld final : public ContractWorld {
                 const std::string& alias) override {
     CreateHardLinkA(alias.c_str(), existing.c_str(), nullptr);
   }
+  void LinkFolder(const std::string& link, const std::string& target) override {
+    if (ScannerInstall::LinkFolder(link, target)) links_.push_back(link);
+  }
   void InstallProbe(const std::string& path, const ProbeFile& probe) override {
     ScannerInstall::CopyProbe(probe, path);
   }
@@ -64,6 +74,7 @@ class Win32ContractWorld final : public ContractWorld {
  private:
   Win32PlatformOps ops_;
   HANDLE squatter_ = nullptr;
+  std::vector<std::string> links_;
   fs::path root_;
 };
 
@@ -71,4 +82,67 @@ class Win32ContractWorld final : public ContractWorld {
 
 std::unique_ptr<ContractWorld> MakeContractWorld() {
   return std::make_unique<Win32ContractWorld>();
+}
+
+namespace {
+
+// Runs a Unix program of the machine Wine runs on, and waits until `path`
+// exists (or, with `gone`, no longer does). Wine starts such a program as it
+// is, and does not wait for it.
+bool RunUnixUntil(std::string command, const std::string& path, bool gone) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int wait = 0; wait < 1000; ++wait, Sleep(10)) {
+    if ((GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) == gone) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Wine's drive letters are the links in the prefix's "dosdevices" folder;
+// it does not resolve a drive made with DefineDosDevice when opening files.
+std::string DriveLink(const std::string& drive) {
+  char prefix[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return "";
+  std::string letter = drive.substr(0, 1);
+  letter[0] = static_cast<char>(std::tolower(letter[0]));
+  return " \"" + std::string(prefix) + "/dosdevices/" + letter + ":\"";
+}
+
+}  // namespace
+
+std::string MapDrive(const std::string& folder) {
+  using UnixFileNameFn = char*(CDECL*)(LPCWSTR);
+  const auto unixFileName = reinterpret_cast<UnixFileNameFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(
+          GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  const std::wstring wide = fs::path(folder).wstring();
+  char* unixFolder = unixFileName ? unixFileName(wide.c_str()) : nullptr;
+  if (unixFolder == nullptr) return "";
+  const std::string target = unixFolder;
+  HeapFree(GetProcessHeap(), 0, unixFolder);
+  for (char letter = 'R'; letter <= 'Y'; ++letter) {
+    const std::string drive = std::string(1, letter) + ":";
+    if (GetDriveTypeA((drive + "\\").c_str()) != DRIVE_NO_ROOT_DIR) continue;
+    const std::string link = DriveLink(drive);
+    return !link.empty() &&
+                   RunUnixUntil("Z:\\bin\\ln -s \"" + target + "\"" + link,
+                                drive + "\\", false)
+               ? drive
+               : "";
+  }
+  return "";
+}
+
+void UnmapDrive(const std::string& drive) {
+  RunUnixUntil("Z:\\bin\\rm" + DriveLink(drive), drive + "\\", true);
 }

@@ -1,0 +1,36 @@
+#include "platform/NtOpenRelative.h"
+
+#include <winternl.h>
+
+#include "platform/SystemLibrary.h"
+
+LONG OpenRelative(HANDLE parent, const std::wstring& name,
+                  const RelativeOpen& how, HANDLE* opened,
+                  ULONG_PTR* information) {
+  // ntdll is in every process, loaded before the exe; importing it
+  // statically would add a DLL to the exe's import list for one function.
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto ntCreateFile =
+      ntdll == nullptr
+          ? nullptr
+          : LookUpFunction<decltype(&NtCreateFile)>(ntdll, "NtCreateFile");
+  const std::size_t bytes = name.size() * sizeof(wchar_t);
+  if (ntCreateFile == nullptr || bytes > 0xFFFE) return nt_status::kNotCalled;
+  UNICODE_STRING objectName;
+  objectName.Length = static_cast<USHORT>(bytes);
+  objectName.MaximumLength = static_cast<USHORT>(bytes);
+  objectName.Buffer = const_cast<PWSTR>(name.data());
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE,
+                             parent, nullptr);
+  IO_STATUS_BLOCK status = {};
+  HANDLE handle = nullptr;
+  const NTSTATUS result = ntCreateFile(
+      &handle, how.access, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+      how.share, how.disposition, how.options, nullptr, 0);
+  if (result >= 0) {
+    *opened = handle;
+    *information = status.Information;
+  }
+  return result;
+}

@@ -1,0 +1,34 @@
+// Opening one name relative to a folder's handle (NtCreateFile with a root
+// directory): the only way Windows offers to open what a folder holds
+// without handing it a path that a user could redirect on the way.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The NTSTATUS values the callers tell apart.
+namespace nt_status {
+constexpr LONG kOplockBreakInProgress = 0x00000108;
+constexpr LONG kObjectNameNotFound = static_cast<LONG>(0xC0000034);
+constexpr LONG kObjectPathNotFound = static_cast<LONG>(0xC000003A);
+constexpr LONG kNotADirectory = static_cast<LONG>(0xC0000103);
+// Any status the call could not even be made for (ntdll without the
+// function, a name too long for a UNICODE_STRING).
+constexpr LONG kNotCalled = static_cast<LONG>(0xC0000001);
+}  // namespace nt_status
+
+struct RelativeOpen {
+  ACCESS_MASK access;
+  ULONG share;
+  ULONG disposition;  // FILE_OPEN, FILE_OPEN_IF
+  ULONG options;      // FILE_DIRECTORY_FILE, FILE_OPEN_REPARSE_POINT, ...
+};
+
+// NtCreateFile of `name` in the folder behind `parent`, the name compared
+// ignoring case as Win32 compares it. Returns the NTSTATUS; where it is a
+// success (>= 0) *opened is the handle and *information what the call did
+// (FILE_OPENED, FILE_CREATED).
+LONG OpenRelative(HANDLE parent, const std::wstring& name,
+                  const RelativeOpen& how, HANDLE* opened,
+                  ULONG_PTR* information);

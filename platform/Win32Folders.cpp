@@ -1,0 +1,189 @@
+// OpenFolder: a folder a user may change, opened from its volume's root one
+// component at a time, each relative to the handle of the one before and
+// none through a link. A path string is handed to Windows once, for the
+// root, which no user can redirect; every later step names one component
+// relative to a handle that keeps naming the folder checked.
+#include <windows.h>
+// After windows.h:
+#include <winternl.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/NtOpenRelative.h"
+#include "platform/Win32FileNames.h"
+#include "platform/Win32PlatformOps.h"
+
+namespace {
+
+// What a folder is opened for: listing it and reaching through it, and
+// reading its attributes to see whether it is a link.
+constexpr ACCESS_MASK kFolderAccess =
+    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+  return text.compare(0, wcslen(prefix), prefix) == 0;
+}
+
+// The path split into its volume's root ("C:\", "\\server\share\") and its
+// components, after the text alone was made canonical: '/' as '\', a
+// "\\?\" prefix dropped, "." and ".." and doubled separators resolved by
+// GetFullPathNameW, which touches no file.
+bool SplitFolderPath(const char* path, std::wstring* root,
+                     std::vector<std::wstring>* components) {
+  std::wstring text;
+  if (!AnsiToWide(path, &text)) return false;
+  for (wchar_t& c : text) {
+    if (c == L'/') c = L'\\';
+  }
+  if (StartsWith(text, L"\\\\?\\UNC\\")) {
+    text = L"\\\\" + text.substr(8);
+  } else if (StartsWith(text, L"\\\\?\\")) {
+    text = text.substr(4);
+  }
+  std::wstring full(kLongPathLength, L'\0');
+  const DWORD length =
+      GetFullPathNameW(text.c_str(), kLongPathLength, &full[0], nullptr);
+  if (length == 0 || length >= kLongPathLength) return false;
+  full.resize(length);
+
+  std::size_t rest = 0;
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') {
+    rest = 3;
+  } else if (StartsWith(full, L"\\\\") && !StartsWith(full, L"\\\\.\\") &&
+             !StartsWith(full, L"\\\\?\\")) {
+    // "\\server\share\": the share is the root, as Windows treats it.
+    const std::size_t server = full.find(L'\\', 2);
+    if (server == std::wstring::npos || server == 2) return false;
+    const std::size_t share = full.find(L'\\', server + 1);
+    if (share == server + 1) return false;
+    rest = share == std::wstring::npos ? full.size() : share + 1;
+  } else {
+    return false;
+  }
+  *root = full.substr(0, rest);
+  if (root->back() != L'\\') *root += L'\\';
+  components->clear();
+  while (rest < full.size()) {
+    std::size_t end = full.find(L'\\', rest);
+    if (end == std::wstring::npos) end = full.size();
+    if (end > rest) components->push_back(full.substr(rest, end - rest));
+    rest = end + 1;
+  }
+  return true;
+}
+
+// A mount point's layout as FSCTL_GET_REPARSE_POINT hands it out (the
+// MountPointReparseBuffer of REPARSE_DATA_BUFFER, which only the driver
+// kit's headers declare).
+struct MountPointReparse {
+  DWORD tag;
+  WORD dataLength;
+  WORD reserved;
+  WORD substituteOffset;
+  WORD substituteLength;
+  WORD printOffset;
+  WORD printLength;
+  wchar_t names[1];
+};
+
+// A link is no way into a folder we write in: it leads wherever its maker
+// chose. A mount point of a whole volume is no user's redirection, but
+// what lies behind it is not on the path's volume and cannot be checked
+// against the path as the rest is.
+OpenOutcome LinkOutcome(HANDLE folder, DWORD tag) {
+  if (tag != IO_REPARSE_TAG_MOUNT_POINT) return OpenOutcome::kLeadsElsewhere;
+  std::vector<unsigned char> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+  DWORD size = 0;
+  if (!DeviceIoControl(folder, FSCTL_GET_REPARSE_POINT, nullptr, 0,
+                       buffer.data(), static_cast<DWORD>(buffer.size()), &size,
+                       nullptr) ||
+      size < offsetof(MountPointReparse, names)) {
+    return OpenOutcome::kLeadsElsewhere;
+  }
+  const auto* mount = reinterpret_cast<const MountPointReparse*>(buffer.data());
+  const std::size_t end = offsetof(MountPointReparse, names) +
+                          mount->substituteOffset + mount->substituteLength;
+  if (end > size) return OpenOutcome::kLeadsElsewhere;
+  const std::wstring target(
+      mount->names + mount->substituteOffset / sizeof(wchar_t),
+      mount->substituteLength / sizeof(wchar_t));
+  const std::wstring volume = L"\\??\\Volume{";
+  return target.size() > volume.size() &&
+                 SamePathText(target.substr(0, volume.size()), volume)
+             ? OpenOutcome::kCannotCheck
+             : OpenOutcome::kLeadsElsewhere;
+}
+
+// One component opened in the folder before it, never through a link.
+OpenOutcome OpenComponent(HANDLE parent, const std::wstring& name,
+                          HANDLE* opened) {
+  const RelativeOpen how = {kFolderAccess, kShareEverything, FILE_OPEN,
+                            FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
+                                FILE_SYNCHRONOUS_IO_NONALERT |
+                                FILE_OPEN_FOR_BACKUP_INTENT};
+  HANDLE handle = nullptr;
+  ULONG_PTR information = 0;
+  const LONG status = OpenRelative(parent, name, how, &handle, &information);
+  if (status == nt_status::kObjectNameNotFound ||
+      status == nt_status::kObjectPathNotFound ||
+      status == nt_status::kNotADirectory) {
+    return OpenOutcome::kMissing;
+  }
+  if (status < 0) return OpenOutcome::kFailed;
+  ScopedHandle component = {handle};
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag,
+                                    sizeof tag)) {
+    return OpenOutcome::kFailed;
+  }
+  if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    return LinkOutcome(handle, tag.ReparseTag);
+  }
+  component.handle = nullptr;
+  *opened = handle;
+  return OpenOutcome::kOpened;
+}
+
+}  // namespace
+
+OpenOutcome Win32PlatformOps::OpenFolder(const char* path, OsHandle* folder) {
+  std::wstring root;
+  std::vector<std::wstring> components;
+  if (!SplitFolderPath(path, &root, &components)) return OpenOutcome::kFailed;
+  ScopedHandle current = {CreateFileW(root.c_str(), kFolderAccess,
+                                      kShareEverything, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+  if (current.handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ||
+                   error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME
+               ? OpenOutcome::kMissing
+               : OpenOutcome::kFailed;
+  }
+  // The walk is checked against the root's own final path, so that a subst
+  // drive or a share, whose final path is another spelling of the same
+  // folder, is checked like any other.
+  std::wstring expected;
+  if (!FinalPath(current.handle, VOLUME_NAME_DOS, &expected)) {
+    return OpenOutcome::kCannotCheck;
+  }
+  for (const std::wstring& name : components) {
+    HANDLE next = nullptr;
+    const OpenOutcome opened = OpenComponent(current.handle, name, &next);
+    if (opened != OpenOutcome::kOpened) return opened;
+    CloseHandle(current.handle);
+    current.handle = next;
+    expected += L"\\" + name;
+  }
+  // Wine follows a Unix symbolic link in its prefix without showing it as
+  // a reparse point; only the final path tells where the walk ended.
+  std::wstring final;
+  if (!FinalPath(current.handle, VOLUME_NAME_DOS, &final)) {
+    return OpenOutcome::kCannotCheck;
+  }
+  if (!SamePathText(final, expected)) return OpenOutcome::kLeadsElsewhere;
+  *folder = current.handle;
+  current.handle = nullptr;
+  return OpenOutcome::kOpened;
+}

@@ -1,0 +1,35 @@
+// Windows' profile functions, handed only private copies of INI files.
+#include <windows.h>
+
+#include "platform/Win32FileNames.h"
+#include "platform/Win32PlatformOps.h"
+
+int Win32PlatformOps::ReadIniInt(const char* section, const char* key,
+                                 const char* path) {
+  return static_cast<int>(GetPrivateProfileIntA(section, key, 0, path));
+}
+
+int Win32PlatformOps::WriteIniString(const char* section, const char* key,
+                                     const char* value, const char* path) {
+  return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
+}
+
+int Win32PlatformOps::ReadIniString(const char* section, const char* key,
+                                    const char* path, std::string* value) {
+  // Wine keeps a parsed copy of the file and trusts it while the file's
+  // time stamp is unchanged, also after a write that never reached the
+  // disk; flushing drops that copy, so what follows is read from disk.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
+  for (DWORD size = 256; size <= kMaxTextSize; size *= 16) {
+    value->assign(size, '\0');
+    const DWORD length =
+        GetPrivateProfileStringA(section, key, "", &(*value)[0], size, path);
+    // size - 1 means the value was cut short.
+    if (length < size - 1) {
+      value->resize(length);
+      return 1;
+    }
+  }
+  value->clear();
+  return 0;
+}

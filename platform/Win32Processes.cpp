@@ -1,0 +1,106 @@
+// Whether the capture application runs: every process of its file name is
+// asked for its image, which is compared with the program file the caller
+// opened.
+#include <windows.h>
+// After windows.h:
+#include <tlhelp32.h>
+
+#include <string>
+
+#include "platform/Win32FileNames.h"
+#include "platform/Win32PlatformOps.h"
+
+namespace {
+
+// Lets OpenProcess ask another user's process for its image, where the
+// caller holds SeDebugPrivilege (administrators and SYSTEM do). Whether it
+// took changes nothing below: a process that cannot be asked counts as
+// running.
+void EnableDebugPrivilege() {
+  ScopedHandle token = {nullptr};
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES,
+                       &token.handle) &&
+      LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege",
+                            &privileges.Privileges[0].Luid) &&
+      !AdjustTokenPrivileges(token.handle, FALSE, &privileges, 0, nullptr,
+                             nullptr)) {
+    OutputDebugStringA("VRP: SeDebugPrivilege could not be enabled");
+  }
+}
+
+// "\Device\HarddiskVolume2\" of "\Device\HarddiskVolume2\Apps\x.exe".
+std::wstring NativeVolumePrefix(const std::wstring& native) {
+  const std::size_t device = native.find(L'\\', 1);
+  const std::size_t volume =
+      device == std::wstring::npos ? device : native.find(L'\\', device + 1);
+  return volume == std::wstring::npos ? std::wstring()
+                                      : native.substr(0, volume + 1);
+}
+
+// Whether the image at a native path is the program file: the same volume
+// serial number and file index. The image is opened for its attributes
+// alone, as the link itself where its name is one; one that cannot be
+// opened cannot be told apart, and counts.
+bool ImageIsProgram(const std::wstring& image,
+                    const BY_HANDLE_FILE_INFORMATION& program) {
+  const ScopedHandle file = {CreateFileW(
+      (L"\\\\?\\GLOBALROOT" + image).c_str(), FILE_READ_ATTRIBUTES,
+      kShareEverything, nullptr, OPEN_EXISTING,
+      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+  BY_HANDLE_FILE_INFORMATION information;
+  if (file.handle == INVALID_HANDLE_VALUE ||
+      !GetFileInformationByHandle(file.handle, &information)) {
+    return true;
+  }
+  return information.dwVolumeSerialNumber == program.dwVolumeSerialNumber &&
+         information.nFileIndexHigh == program.nFileIndexHigh &&
+         information.nFileIndexLow == program.nFileIndexLow;
+}
+
+}  // namespace
+
+int Win32PlatformOps::IsProgramRunning(OsHandle program) {
+  // Both sides as the object manager names them: the same file however
+  // either path was spelled. Where the names differ but the image lies on
+  // the program's volume (another name of the file, a folder mounted
+  // twice), the file IDs tell.
+  std::wstring programPath;
+  BY_HANDLE_FILE_INFORMATION programId;
+  if (!FinalPath(program, VOLUME_NAME_NT, &programPath) ||
+      !GetFileInformationByHandle(program, &programId)) {
+    return 1;
+  }
+  const std::wstring volume = NativeVolumePrefix(programPath);
+  const std::wstring fileName =
+      programPath.substr(programPath.find_last_of(L'\\') + 1);
+  EnableDebugPrivilege();
+  const ScopedHandle snapshot = {
+      CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+  if (snapshot.handle == INVALID_HANDLE_VALUE) return 1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.handle, &entry); more;
+       more = Process32NextW(snapshot.handle, &entry)) {
+    if (!SamePathText(entry.szExeFile, fileName)) continue;
+    const ScopedHandle process = {OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION,
+                                              FALSE, entry.th32ProcessID)};
+    if (process.handle == nullptr) return 1;
+    std::wstring image(kLongPathLength, L'\0');
+    DWORD length = kLongPathLength;
+    if (!QueryFullProcessImageNameW(process.handle, PROCESS_NAME_NATIVE,
+                                    &image[0], &length)) {
+      return 1;
+    }
+    image.resize(length);
+    if (SamePathText(image, programPath)) return 1;
+    if (!volume.empty() && image.size() > volume.size() &&
+        SamePathText(image.substr(0, volume.size()), volume) &&
+        ImageIsProgram(image, programId)) {
+      return 1;
+    }
+  }
+  return 0;
+}
