@@ -41,6 +41,11 @@ bool SplitFolderPath(const char* path, std::wstring* root,
   } else if (StartsWith(text, L"\\\\?\\")) {
     text = text.substr(4);
   }
+  // Only a path from a drive's or a share's root: a relative one would be
+  // resolved against whatever the current directory is.
+  const bool driveRoot =
+      text.size() >= 3 && text[1] == L':' && text[2] == L'\\';
+  if (!driveRoot && !StartsWith(text, L"\\\\")) return false;
   std::wstring full(kLongPathLength, L'\0');
   const DWORD length =
       GetFullPathNameW(text.c_str(), kLongPathLength, &full[0], nullptr);

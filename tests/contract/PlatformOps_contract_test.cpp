@@ -305,6 +305,28 @@ TEST_F(PlatformContract, Win32FolderSpellingsAndThePrivateFolderAcl) {
   EXPECT_TRUE(opens(drive + "\\sub"));
   UnmapDrive(drive);
 
+  // This program runs; a copy of it of the same name does not.
+  char self[MAX_PATH];
+  ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, MAX_PATH));
+  const char* slash = std::strrchr(self, '\\');
+  ASSERT_NE(nullptr, slash);
+  const std::string exe = slash + 1;
+  ASSERT_TRUE(CopyFileA(self, (root + "\\sub\\" + exe).c_str(), TRUE));
+  auto running = [&](const std::string& dir) {
+    OsHandle program = nullptr;
+    int created = 0;
+    EXPECT_EQ(OpenOutcome::kOpened, ops.OpenFolder(dir.c_str(), &folder));
+    EXPECT_EQ(OpenOutcome::kOpened,
+              ops.OpenFileIn(folder, exe.c_str(), FileUse::kRead, &program,
+                             &created));
+    const int answer = ops.IsProgramRunning(program);
+    ops.CloseOsHandle(program);
+    ops.CloseOsHandle(folder);
+    return answer;
+  };
+  EXPECT_EQ(1, running(std::string(self, slash - self)));
+  EXPECT_EQ(0, running(root + "\\sub"));
+
   // Wine keeps no DACL of a folder: it makes one up from the Unix mode. So
   // this part speaks for Windows alone, where CreateDirectoryW gives the
   // new folder the security descriptor it is handed (Microsoft's
