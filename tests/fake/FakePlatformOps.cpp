@@ -485,6 +485,8 @@ int FakePlatformOps::ReadIniString(const char* section, const char* key,
 
 OpenOutcome FakePlatformOps::OpenFolder(const char* path, OsHandle* folder) {
   if (ShouldFail(Op::OpenFolder)) return OpenOutcome::kFailed;
+  // "C:" names the current folder of drive C, no folder from a root.
+  if (Lower(path).size() == 2 && path[1] == ':') return OpenOutcome::kFailed;
   // "." and ".." are resolved in the text, as GetFullPathName does.
   std::string lower;
   const std::string given = Resolve(path, true) + "\\";

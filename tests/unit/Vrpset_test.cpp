@@ -186,6 +186,9 @@ constexpr const char* kPlanted = "C:\\Users\\Public\\Elsewhere\\UnitPrefs.ini";
 void ExpectPlantedFileRefused(FakePlatformOps& ops,
                               const ConsoleText& console) {
   EXPECT_EQ(kOff, ops.IniText(kPlanted));
+  EXPECT_NE(std::string::npos,
+            console.err.find(std::string(kCaptureIni) +
+                             " was not written: its path leads elsewhere"));
   EXPECT_EQ("refused: the path leads elsewhere",
             nlohmann::json::parse(console.out)
                 .at("targets")
@@ -523,6 +526,21 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        true,
        kOn,
        &ExpectPlantedFileRefused},
+      {"set on: Lumora installed at a drive root",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.SetInstallDir("D:");
+         ops.AddFileWithVersion("D:\\LumoraApp.exe", "1.1");
+         ops.SetIniText("D:\\UnitPrefs.ini", kOff);
+       },
+       {"set", "on"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOn,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOn, ops.IniText("D:\\UnitPrefs.ini"));
+       }},
       {"set on: Lumora's INI file a second name of a user's file",
        [](auto& ops) {
          Install(ops, kOff, kOff);
