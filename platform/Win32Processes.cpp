@@ -40,16 +40,40 @@ std::wstring NativeVolumePrefix(const std::wstring& native) {
                                       : native.substr(0, volume + 1);
 }
 
-// Whether the image at a native path is the program file: the same volume
-// serial number and file index. The image is opened for its attributes
-// alone, as the link itself where its name is one; one that cannot be
-// opened cannot be told apart, and counts.
-bool ImageIsProgram(const std::wstring& image,
+// How the image at a native path on the program's volume is opened: by the
+// DOS name of that volume where the program's own final paths tell it
+// (Wine opens no "\\?\GLOBALROOT" path), else through GLOBALROOT.
+std::wstring ImageOpenPath(const std::wstring& image,
+                           const std::wstring& volume,
+                           const std::wstring& dosVolume) {
+  return dosVolume.empty() ? L"\\\\?\\GLOBALROOT" + image
+                           : dosVolume + image.substr(volume.size());
+}
+
+// "\\?\C:\" for the program at "\Device\HarddiskVolume2\x\y.exe" and
+// "\\?\C:\x\y.exe": both final paths name the same path below the volume.
+std::wstring DosVolume(HANDLE program, const std::wstring& native,
+                       const std::wstring& volume) {
+  std::wstring dos;
+  const std::wstring below = native.substr(volume.size());
+  if (!FinalPath(program, VOLUME_NAME_DOS, &dos) ||
+      dos.size() <= below.size() ||
+      !SamePathText(dos.substr(dos.size() - below.size()), below)) {
+    return std::wstring();
+  }
+  return dos.substr(0, dos.size() - below.size());
+}
+
+// Whether the image is the program file: the same volume serial number and
+// file index. The image is opened for its attributes alone, as the link
+// itself where its name is one; one that cannot be opened cannot be told
+// apart, and counts.
+bool ImageIsProgram(const std::wstring& path,
                     const BY_HANDLE_FILE_INFORMATION& program) {
   const ScopedHandle file = {CreateFileW(
-      (L"\\\\?\\GLOBALROOT" + image).c_str(), FILE_READ_ATTRIBUTES,
-      kShareEverything, nullptr, OPEN_EXISTING,
-      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+      path.c_str(), FILE_READ_ATTRIBUTES, kShareEverything, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+      nullptr)};
   BY_HANDLE_FILE_INFORMATION information;
   if (file.handle == INVALID_HANDLE_VALUE ||
       !GetFileInformationByHandle(file.handle, &information)) {
@@ -74,6 +98,8 @@ int Win32PlatformOps::IsProgramRunning(OsHandle program) {
     return 1;
   }
   const std::wstring volume = NativeVolumePrefix(programPath);
+  const std::wstring dosVolume =
+      volume.empty() ? std::wstring() : DosVolume(program, programPath, volume);
   const std::wstring fileName =
       programPath.substr(programPath.find_last_of(L'\\') + 1);
   EnableDebugPrivilege();
@@ -98,7 +124,7 @@ int Win32PlatformOps::IsProgramRunning(OsHandle program) {
     if (SamePathText(image, programPath)) return 1;
     if (!volume.empty() && image.size() > volume.size() &&
         SamePathText(image.substr(0, volume.size()), volume) &&
-        ImageIsProgram(image, programId)) {
+        ImageIsProgram(ImageOpenPath(image, volume, dosVolume), programId)) {
       return 1;
     }
   }

@@ -286,52 +286,16 @@ TEST_F(PlatformContract, PrivateCopiesAreReadAndRemovedWithTheirFolder) {
 }
 
 #ifdef _WIN32
-// Spellings Windows alone has: a drive root, a subst drive, "\\?\". And the
-// private folder shut to all but SYSTEM, Administrators and the caller.
-TEST_F(PlatformContract, Win32FolderSpellingsAndThePrivateFolderAcl) {
-  OsHandle folder = nullptr;
-  world->MakeDirectory(root + "\\sub");
-  auto opens = [&](const std::string& spelling) {
-    const OpenOutcome opened = ops.OpenFolder(spelling.c_str(), &folder);
-    if (opened == OpenOutcome::kOpened) ops.CloseOsHandle(folder);
-    return opened == OpenOutcome::kOpened;
-  };
-  EXPECT_TRUE(opens("C:\\"));
-  EXPECT_TRUE(opens("\\\\?\\" + root + "\\sub"));
-  // Last: while a drive leads into the folder, Wine names what lies there
-  // by that drive.
-  const std::string drive = MapDrive(root);
-  ASSERT_NE("", drive);
-  EXPECT_TRUE(opens(drive + "\\sub"));
-  UnmapDrive(drive);
-
-  // This program runs; a copy of it of the same name does not.
-  char self[MAX_PATH];
-  ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, MAX_PATH));
-  const char* slash = std::strrchr(self, '\\');
-  ASSERT_NE(nullptr, slash);
-  const std::string exe = slash + 1;
-  ASSERT_TRUE(CopyFileA(self, (root + "\\sub\\" + exe).c_str(), TRUE));
-  auto running = [&](const std::string& dir) {
-    OsHandle program = nullptr;
-    int created = 0;
-    EXPECT_EQ(OpenOutcome::kOpened, ops.OpenFolder(dir.c_str(), &folder));
-    EXPECT_EQ(OpenOutcome::kOpened,
-              ops.OpenFileIn(folder, exe.c_str(), FileUse::kRead, &program,
-                             &created));
-    const int answer = ops.IsProgramRunning(program);
-    ops.CloseOsHandle(program);
-    ops.CloseOsHandle(folder);
-    return answer;
-  };
-  EXPECT_EQ(1, running(std::string(self, slash - self)));
-  EXPECT_EQ(0, running(root + "\\sub"));
-
+// The private folder is shut to all but SYSTEM, Administrators and the
+// caller.
+TEST_F(PlatformContract, Win32PrivateFolderAcl) {
   // Wine keeps no DACL of a folder: it makes one up from the Unix mode. So
   // this part speaks for Windows alone, where CreateDirectoryW gives the
   // new folder the security descriptor it is handed (Microsoft's
   // CreateDirectoryW documentation, lpSecurityAttributes).
-  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) return;
+  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
+    GTEST_SKIP() << "Wine keeps no DACL of a folder";
+  }
   std::string copy;
   ASSERT_NE(0, ops.WritePrivateCopy("UnitPrefs.ini", "", &copy));
   PACL acl = nullptr;
@@ -363,6 +327,67 @@ TEST_F(PlatformContract, Win32FolderSpellingsAndThePrivateFolderAcl) {
   EXPECT_TRUE(EqualSid(&caller->SidStart,
                        reinterpret_cast<TOKEN_USER*>(user)->User.Sid));
   LocalFree(descriptor);
+}
+
+// Whether a program runs: this one does; a copy of it of the same name does
+// not, until it is started, and then also under another name.
+TEST_F(PlatformContract, Win32ProgramRunning) {
+  OsHandle folder = nullptr;
+  world->MakeDirectory(root + "\\sub");
+  char self[MAX_PATH];
+  ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, MAX_PATH));
+  const char* slash = std::strrchr(self, '\\');
+  ASSERT_NE(nullptr, slash);
+  const std::string exe = slash + 1;
+  ASSERT_TRUE(CopyFileA(self, (root + "\\sub\\" + exe).c_str(), TRUE));
+  auto running = [&](const std::string& dir) {
+    OsHandle program = nullptr;
+    int created = 0;
+    EXPECT_EQ(OpenOutcome::kOpened, ops.OpenFolder(dir.c_str(), &folder));
+    EXPECT_EQ(OpenOutcome::kOpened,
+              ops.OpenFileIn(folder, exe.c_str(), FileUse::kRead, &program,
+                             &created));
+    const int answer = ops.IsProgramRunning(program);
+    ops.CloseOsHandle(program);
+    ops.CloseOsHandle(folder);
+    return answer;
+  };
+  EXPECT_EQ(1, running(std::string(self, slash - self)));
+  EXPECT_EQ(0, running(root + "\\sub"));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  std::string line = root + "\\sub\\" + exe;
+  ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+                             CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                             &started));
+  world->MakeDirectory(root + "\\named");
+  world->LinkFile(line, root + "\\named\\" + exe);
+  EXPECT_EQ(1, running(root + "\\named"));
+  TerminateProcess(started.hProcess, 0);
+  WaitForSingleObject(started.hProcess, 10000);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+}
+
+// Spellings Windows alone has: a drive root, "\\?\", a subst drive.
+TEST_F(PlatformContract, Win32FolderSpellings) {
+  OsHandle folder = nullptr;
+  world->MakeDirectory(root + "\\sub");
+  auto opens = [&](const std::string& spelling) {
+    const OpenOutcome opened = ops.OpenFolder(spelling.c_str(), &folder);
+    if (opened == OpenOutcome::kOpened) ops.CloseOsHandle(folder);
+    return opened == OpenOutcome::kOpened;
+  };
+  EXPECT_TRUE(opens("C:\\"));
+  EXPECT_TRUE(opens("\\\\?\\" + root + "\\sub"));
+
+  // While a drive leads into the folder (and for a moment after), Wine
+  // names what lies there by that drive.
+  const std::string drive = MapDrive(root);
+  ASSERT_NE("", drive);
+  EXPECT_TRUE(opens(drive + "\\sub"));
+  UnmapDrive(drive);
 }
 #endif
 
