@@ -95,7 +95,9 @@ struct MountPointReparse {
 // A link is no way into a folder we write in: it leads wherever its maker
 // chose. A mount point of a whole volume is no user's redirection, but
 // what lies behind it is not on the path's volume and cannot be checked
-// against the path as the rest is.
+// against the path as the rest is. Neither can a mount point whose target
+// cannot be read: Wine shows a Unix mount point in its prefix so, and
+// answers FSCTL_GET_REPARSE_POINT with ERROR_NOT_A_REPARSE_POINT.
 OpenOutcome LinkOutcome(HANDLE folder, DWORD tag) {
   if (tag != IO_REPARSE_TAG_MOUNT_POINT) return OpenOutcome::kLeadsElsewhere;
   std::vector<unsigned char> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
@@ -104,7 +106,7 @@ OpenOutcome LinkOutcome(HANDLE folder, DWORD tag) {
                        buffer.data(), static_cast<DWORD>(buffer.size()), &size,
                        nullptr) ||
       size < offsetof(MountPointReparse, names)) {
-    return OpenOutcome::kLeadsElsewhere;
+    return OpenOutcome::kCannotCheck;
   }
   const auto* mount = reinterpret_cast<const MountPointReparse*>(buffer.data());
   const std::size_t end = offsetof(MountPointReparse, names) +
