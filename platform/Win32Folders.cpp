@@ -152,6 +152,39 @@ OpenOutcome OpenComponent(HANDLE parent, const std::wstring& name,
   return OpenOutcome::kOpened;
 }
 
+// The name the final path gives an opened component: the long name where
+// `name` is the 8.3 name of that very folder (the entry of the parent's
+// listing with its file ID), else `name`. The listing is read through the
+// parent's handle, which no user can redirect.
+std::wstring FinalName(HANDLE parent, HANDLE child, const std::wstring& name) {
+  BY_HANDLE_FILE_INFORMATION opened;
+  if (name.find(L'~') == std::wstring::npos ||
+      !GetFileInformationByHandle(child, &opened)) {
+    return name;
+  }
+  const LONGLONG id = static_cast<LONGLONG>(
+      (ULONGLONG{opened.nFileIndexHigh} << 32) | opened.nFileIndexLow);
+  std::vector<unsigned char> buffer(64 * 1024);
+  for (FILE_INFO_BY_HANDLE_CLASS listing = FileIdBothDirectoryRestartInfo;
+       GetFileInformationByHandleEx(parent, listing, buffer.data(),
+                                    static_cast<DWORD>(buffer.size()));
+       listing = FileIdBothDirectoryInfo) {
+    for (std::size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(
+          buffer.data() + offset);
+      const std::wstring shortName(entry->ShortName,
+                                   entry->ShortNameLength / sizeof(wchar_t));
+      if (entry->FileId.QuadPart == id && SamePathText(shortName, name)) {
+        return std::wstring(entry->FileName,
+                            entry->FileNameLength / sizeof(wchar_t));
+      }
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+  return name;
+}
+
 }  // namespace
 
 OpenOutcome Win32PlatformOps::OpenFolder(const char* path, OsHandle* folder) {
@@ -179,9 +212,9 @@ OpenOutcome Win32PlatformOps::OpenFolder(const char* path, OsHandle* folder) {
     HANDLE next = nullptr;
     const OpenOutcome opened = OpenComponent(current.handle, name, &next);
     if (opened != OpenOutcome::kOpened) return opened;
+    expected += L"\\" + FinalName(current.handle, next, name);
     CloseHandle(current.handle);
     current.handle = next;
-    expected += L"\\" + name;
   }
   // Wine follows a Unix symbolic link in its prefix without showing it as
   // a reparse point; only the final path tells where the walk ended.

@@ -381,6 +381,12 @@ TEST_F(PlatformContract, Win32FolderSpellings) {
   };
   EXPECT_TRUE(opens("C:\\"));
   EXPECT_TRUE(opens("\\\\?\\" + root + "\\sub"));
+  world->MakeDirectory(root + "\\A long name");
+  char shortName[MAX_PATH];
+  const DWORD length =
+      GetShortPathNameA((root + "\\A long name").c_str(), shortName, MAX_PATH);
+  ASSERT_TRUE(length > 0 && length < MAX_PATH);
+  EXPECT_TRUE(opens(shortName)) << shortName;
 
   // While a drive leads into the folder (and for a moment after), Wine
   // names what lies there by that drive.
