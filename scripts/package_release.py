@@ -6,8 +6,9 @@ and their linker maps, in three steps that release.sh runs in turn:
          STAGE;
   msi:   the Windows Installer package into DIST, with wixl, from the exes
          in DIST and the texts in STAGE (release.sh then signs it);
-  pack:  the zip, the CycloneDX SBOM (naming the commit), SHA256SUMS and,
-         with a URL base, the winget manifests (the zip and the MSI).
+  pack:  the zip, the CycloneDX SBOM (naming the commit), with a URL base
+         the winget manifests (the zip and the MSI), and SHA256SUMS of
+         every file.
 
 Every file is the same for the same inputs: times come from
 SOURCE_DATE_EPOCH, entries are sorted, codes are derived from every input
@@ -399,13 +400,6 @@ def pack(version, commit, maps, stage, dist, url_base, epoch):
         f.write(sbom(version, commit, dist, zip_name, per_exe, components,
                      epoch))
 
-    summed = [zip_name, msi_name(version), sbom_name] + EXES
-    summed += [f"unsigned/{name}" for name in EXES + [msi_name(version)]
-               if os.path.exists(os.path.join(dist, "unsigned", name))]
-    with open(os.path.join(dist, "SHA256SUMS"), "w", newline="\n") as f:
-        for name in summed:
-            f.write(f"{hashes(os.path.join(dist, name))['SHA-256']}  {name}\n")
-
     if url_base:
         os.makedirs(os.path.join(dist, "winget"), exist_ok=True)
         sha256 = {name: hashes(os.path.join(dist, name))["SHA-256"]
@@ -418,6 +412,17 @@ def pack(version, commit, maps, stage, dist, url_base, epoch):
             with open(os.path.join(dist, "winget", name), "w",
                       newline="\n") as f:
                 f.write(text)
+
+    # Every other file of the release, so that a file it does not list is
+    # foreign to the release (scripts/verify-release.sh).
+    summed = [zip_name, msi_name(version), sbom_name] + EXES
+    for folder_name in ("unsigned", "sigs", "winget"):
+        if os.path.isdir(os.path.join(dist, folder_name)):
+            summed += [f"{folder_name}/{name}" for name in
+                       sorted(os.listdir(os.path.join(dist, folder_name)))]
+    with open(os.path.join(dist, "SHA256SUMS"), "w", newline="\n") as f:
+        for name in summed:
+            f.write(f"{hashes(os.path.join(dist, name))['SHA-256']}  {name}\n")
 
 
 def main():

@@ -20,8 +20,9 @@
 #   key (-pkcs12 FILE -pass PASS, -certs FILE -key FILE, or a hardware
 #   token with -pkcs11module LIB -pkcs11cert URI -key URI) and, for an
 #   RFC 3161 time stamp, -ts URL.
-# SOURCE_DATE_EPOCH, the time written into the zip, the MSI and the SBOM,
-# is the commit's time unless it is set.
+# The time written into the zip, the MSI and the SBOM is the commit's time,
+# so that a release says when its source was made; an inherited
+# SOURCE_DATE_EPOCH that differs from it is refused.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -61,16 +62,34 @@ elif [ -e "$out" ]; then
   exit 2
 fi
 
+commit=$(git rev-parse HEAD)
+commit_time=$(git log -1 --format=%ct)
+if [ -n "${SOURCE_DATE_EPOCH:-}" ] && [ "$SOURCE_DATE_EPOCH" != "$commit_time" ]; then
+  cat >&2 <<EOF
+SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ 2>/dev/null || echo "not a time"))
+is not the time of commit $commit ($(date -u -d "@$commit_time" +%FT%TZ)).
+A release is made at its commit's time, so that its files do not claim
+another: unset SOURCE_DATE_EPOCH.
+EOF
+  exit 2
+fi
+export SOURCE_DATE_EPOCH=$commit_time
+
 scripts/install-deps.sh
 version=$(sed -n 's/^project(VRPSettingTool VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-commit=$(git rev-parse HEAD)
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 
 build=build/release
 rm -rf "$build"
 cmake --preset win32 -B "$build" -DBUILD_TESTING=OFF -DVRP_LINK_MAP=ON >/dev/null
 cmake --build "$build" -j2 --target VRPSettingTool vrpset >"$build.log" 2>&1 ||
   { tail -30 "$build.log"; exit 1; }
+
+# signed_over FILE: FILE carries a signature whose digest is FILE's own.
+signed_over() {
+  local report
+  report=$(osslsigncode verify -in "$1" 2>&1 || true)
+  grep -q '^Calculated message digest' <<<"$report" && ! grep -q MISMATCH <<<"$report"
+}
 
 # finish NAME: the file $out/NAME as made becomes what ships: signed, or
 # with its detached signature attached, the unsigned one kept beside it.
@@ -83,11 +102,15 @@ finish() {
     osslsigncode sign -h sha256 "${signing[@]}" \
       -in "$out/unsigned/$name" -out "$out/$name" >/dev/null
   else
-    # attach-signature also checks the chain, and says no without the CA;
-    # the bytes it writes are what is judged.
+    # attach-signature also checks the chain, and says no without the CA
+    # (scripts/verify-release.sh checks it when given one); what must hold
+    # here is that the signature is over these bytes.
     osslsigncode attach-signature -sigin "$sigs/$name.p7s" \
       -in "$out/unsigned/$name" -out "$out/$name" >/dev/null 2>&1 || true
-    [ -f "$out/$name" ] || { echo "cannot attach $sigs/$name.p7s" >&2; exit 1; }
+    if [ ! -f "$out/$name" ] || ! signed_over "$out/$name"; then
+      echo "$sigs/$name.p7s is no signature of the rebuilt $name" >&2
+      exit 1
+    fi
   fi
   osslsigncode extract-signature -in "$out/$name" \
     -out "$out/sigs/$name.p7s" >/dev/null

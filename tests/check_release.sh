@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # A signed release as a maintainer makes it and a user checks it, with a
 # throwaway CA and code-signing certificate: release.sh refuses a working
-# tree with an untracked file; the signatures verify against the CA and stop
-# verifying after one flipped byte; verify-release.sh rebuilds the whole
-# release and reproduces it, signed and unsigned, and refuses tampered ones
-# (a byte changed in the zip; the zip's vrpset.exe swapped and SHA256SUMS
-# made anew; sigs/ removed and an exe swapped; a release naming another
-# commit; a file it does not know); the SBOM is valid CycloneDX 1.6 by the
+# tree with an untracked file, and a SOURCE_DATE_EPOCH other than the
+# commit's time; the signatures verify against the CA and stop verifying
+# after one flipped byte; verify-release.sh rebuilds the whole release and
+# reproduces it, signed with --url-base and unsigned without, names the
+# signer and pins it with --signer, refuses a signer that the CRL given with
+# --crl-file revokes, and refuses tampered ones, each for its
+# reason (a byte changed in the zip; the zip's vrpset.exe swapped and
+# SHA256SUMS made anew; sigs/ removed and an exe swapped; a release naming
+# another commit; a file it does not know; a file SHA256SUMS does not list;
+# vrpset.exe a link to the dialog; winget/ a link to other manifests; the
+# dialog's signature on vrpset.exe; an SBOM of another time, and one whose
+# time cannot be read); the SBOM is valid CycloneDX 1.6 by the
 # CycloneDX project's own validator; the winget manifests carry every field
 # their 1.12.0 schemas require, and the zip's and the MSI's hashes.
 set -euo pipefail
@@ -36,6 +42,13 @@ else
   ok "release.sh refuses a working tree with an untracked file"
 fi
 rm untracked-file
+if SOURCE_DATE_EPOCH=946684800 scripts/release.sh >"$work/backdated.log" 2>&1; then
+  fail "release.sh makes a release dated 2000-01-01 of a commit of $(git log -1 --format=%cs)"
+elif grep -q "is not the time of commit" "$work/backdated.log"; then
+  ok "release.sh refuses a SOURCE_DATE_EPOCH other than the commit's time"
+else
+  fail "release.sh refuses a backdated release without saying why"
+fi
 
 scripts/release.sh --url-base https://downloads.example.invalid/vrp \
   --sign -- -certs "$work/sign.pem" -key "$work/sign.key" >"$work/release.log" ||
@@ -58,29 +71,75 @@ for exe in VRPSettingTool.exe vrpset.exe; do
   fi
 done
 
-if scripts/verify-release.sh dist --ca-file "$work/ca.pem" >"$work/verify.log"
+signer="/CN=Norvel Test/O=Norvel Corporation"
+if scripts/verify-release.sh dist --ca-file "$work/ca.pem" --signer "$signer" \
+     >"$work/verify.log" &&
+   [ "$(grep -c "is signed by $signer, verified against ca.pem" "$work/verify.log")" = 3 ]
 then
-  ok "verify-release.sh reproduces the signed release"
+  ok "verify-release.sh reproduces the signed release, each file signed by $signer"
 else
   cat "$work/verify.log"
   fail "verify-release.sh does not reproduce the signed release"
 fi
+if scripts/verify-release.sh dist --ca-file "$work/ca.pem" \
+     --signer "/CN=Someone Else" >"$work/verify.log" 2>&1; then
+  fail "verify-release.sh passes a release signed by someone else than --signer"
+elif grep -q "is signed by $signer, not by /CN=Someone Else" "$work/verify.log"; then
+  ok "verify-release.sh refuses a signer other than --signer, and names both"
+else
+  cat "$work/verify.log"
+  fail "verify-release.sh refuses another signer without saying why"
+fi
 
-# tampered NAME COMMAND...: a copy of the release, changed by COMMAND (run in
-# it) and with SHA256SUMS made anew, which verify-release.sh must refuse.
+# The CA revokes the signing certificate: given its CRL, nothing is
+# fetched and the signatures are refused.
+mkdir "$work/crl" && touch "$work/crl/index.txt"
+printf '%s\n' '[ca]' default_ca=throwaway '[throwaway]' \
+  "database=$work/crl/index.txt" default_md=sha256 default_crl_days=2 \
+  >"$work/crl/ca.cnf"
+crl() { openssl ca -config "$work/crl/ca.cnf" -keyfile "$work/ca.key" -cert "$work/ca.pem" "$@" 2>/dev/null; }
+crl -revoke "$work/sign.pem" && crl -gencrl -out "$work/revoked.crl"
+if scripts/verify-release.sh dist --ca-file "$work/ca.pem" \
+     --crl-file "$work/revoked.crl" >"$work/verify.log" 2>&1; then
+  fail "verify-release.sh passes a release whose signer the given CRL revokes"
+elif grep -q "^FAIL vrpset.exe: .*certificate revoked" "$work/verify.log"; then
+  ok "verify-release.sh refuses a signer revoked by the CRL of --crl-file"
+else
+  cat "$work/verify.log"
+  fail "verify-release.sh refuses a revoked signer without saying so"
+fi
+
+# A release made without --url-base (no winget manifests) verifies too.
+scripts/release.sh --out "$work/plain" >"$work/plain.log" ||
+  { cat "$work/plain.log"; exit 1; }
+if scripts/verify-release.sh "$work/plain" >"$work/verify.log" 2>&1; then
+  ok "verify-release.sh reproduces an unsigned release made without --url-base"
+else
+  cat "$work/verify.log"
+  fail "verify-release.sh does not reproduce a release made without --url-base"
+fi
+rm -rf "$work/plain"
+
+# tampered NAME REASON COMMAND...: a copy of the release, changed by COMMAND
+# (run in it) and with SHA256SUMS made anew for the names it lists, which
+# verify-release.sh must refuse with a line that says REASON.
 tampered() {
-  local name=$1
-  shift
+  local name=$1 reason=$2
+  shift 2
   rm -rf "$work/tampered"
   cp -r dist "$work/tampered"
   (cd "$work/tampered" && "$@" &&
-     sha256sum $(awk '{print $2}' SHA256SUMS) >SHA256SUMS.new &&
-     mv SHA256SUMS.new SHA256SUMS)
+     for listed in $(awk '{print $2}' SHA256SUMS); do
+       [ ! -e "$listed" ] || sha256sum "$listed"
+     done >SHA256SUMS.new &&
+     mv SHA256SUMS.new SHA256SUMS) || { fail "$name: cannot tamper"; return; }
   if scripts/verify-release.sh "$work/tampered" >"$work/verify.log" 2>&1; then
     fail "verify-release.sh accepts $name"
+  elif grep '^FAIL' "$work/verify.log" | grep -q -- "$reason"; then
+    ok "verify-release.sh refuses $name: $(grep -m1 -- "$reason" "$work/verify.log")"
   else
-    ok "verify-release.sh refuses $name: $(grep FAIL "$work/verify.log" |
-      grep -v SHA256SUMS | head -1)"
+    cat "$work/verify.log"
+    fail "verify-release.sh refuses $name without saying \"$reason\""
   fi
 }
 flip_zip_byte() {
@@ -102,11 +161,47 @@ unsign_and_swap() { rm -r sigs && cp VRPSettingTool.exe vrpset.exe; }
 head=$(git rev-parse HEAD)
 name_another_commit() { sed -i "s/$head/$(printf '%040d' 0)/" ./*.cdx.json; }
 add_unknown_file() { echo extra >notes.txt && sha256sum notes.txt >>SHA256SUMS; }
-tampered "a zip with one byte changed" flip_zip_byte
-tampered "a zip whose vrpset.exe was swapped" swap_zipped_vrpset
-tampered "a release without sigs/ whose vrpset.exe was swapped" unsign_and_swap
-tampered "a release naming another commit" name_another_commit
-tampered "a file it does not know" add_unknown_file
+add_unlisted_file() { echo extra >notes.txt; }
+link_vrpset() { rm vrpset.exe && ln -s VRPSettingTool.exe vrpset.exe; }
+link_winget() {
+  rm -rf "$work/other-winget" && mv winget "$work/other-winget" &&
+    sed -i 's|downloads.example.invalid|elsewhere.example.invalid|' \
+      "$work/other-winget"/*.yaml &&
+    ln -s "$work/other-winget" winget
+}
+# The dialog's detached signature attached to vrpset.exe: the rebuild,
+# attaching sigs/ as they are, would make the same bytes.
+sign_vrpset_as_dialog() {
+  cp sigs/VRPSettingTool.exe.p7s sigs/vrpset.exe.p7s &&
+    osslsigncode attach-signature -sigin sigs/vrpset.exe.p7s \
+      -in unsigned/vrpset.exe -out vrpset.signed.exe >/dev/null 2>&1 || true
+  mv vrpset.signed.exe vrpset.exe
+}
+sbom_time() { sed -i "s/\"timestamp\": \"[^\"]*\"/\"timestamp\": \"$1\"/" ./*.cdx.json; }
+backdate_sbom() { sbom_time 2000-01-01T00:00:00Z; }
+garble_sbom_time() { sbom_time "9 December 2026"; }
+tampered "a zip with one byte changed" "zip differs from the rebuilt one" \
+  flip_zip_byte
+tampered "a zip whose vrpset.exe was swapped" \
+  "zip differs from the rebuilt one" swap_zipped_vrpset
+tampered "a release without sigs/ whose vrpset.exe was swapped" \
+  "without its detached signatures" unsign_and_swap
+tampered "a release naming another commit" "run this from a clean checkout" \
+  name_another_commit
+tampered "a file it does not know" "notes.txt is no file of this release" \
+  add_unknown_file
+tampered "a file SHA256SUMS does not list" \
+  "notes.txt is a file SHA256SUMS does not list" add_unlisted_file
+tampered "vrpset.exe linked to the signed dialog" \
+  "vrpset.exe is a symbolic link" link_vrpset
+tampered "winget/ linked to manifests of another URL" \
+  "winget is a symbolic link" link_winget
+tampered "the dialog's signature on vrpset.exe" \
+  "vrpset.exe: its signature is over other bytes" sign_vrpset_as_dialog
+tampered "an SBOM dated 2000 for a commit of $(git log -1 --format=%cs)" \
+  "claims to be made at 2000-01-01T00:00:00Z" backdate_sbom
+tampered "an SBOM whose time cannot be read" \
+  "its time '9 December 2026' is not of the form" garble_sbom_time
 
 validator=build/sbom-validator
 if [ ! -d "$validator/node_modules/@cyclonedx" ]; then
