@@ -83,54 +83,104 @@ TEST_F(FullVolumeE2E, FileThatCouldNotBeCreatedIsRemovedAndReported) {
       << "no empty file is left behind";
 }
 
-// A user who may write in the capture application's folder swaps it for a
-// link to another folder of theirs while the write is checked (Wine follows
-// a Unix symbolic link in its prefix as Windows follows a junction): the
-// kept bytes are put back nowhere, and the run says so. (A rename from
-// Linux bypasses Wine: the folder vrpset holds cannot be renamed by a
-// Windows process, as on Windows.) swap_on_write.py,
-// which full_volume.sh starts, swaps the folder the moment the profile API
-// has written the file; the check of a 1 MB file takes far longer. Where
-// the swap cannot be made, or lands after the restore, the case is skipped,
-// never passed.
-TEST_F(FullVolumeE2E, NothingIsPutBackWhereTheFolderWasSwappedForALink) {
-  if (std::getenv("VRP_SWAP_WATCHER") == nullptr) {
-    GTEST_SKIP() << "no folder-swapping watcher: full_volume.sh starts one";
+// A user who may change the capture application's folder, played by
+// hold_opens.py, which full_volume.sh starts: it sees every open of a file
+// on the volume while the kernel holds it (fanotify), and moves things
+// then. Its word on what it did is read once the run is over.
+struct UserMove {
+  ConsoleRun run;
+  bool swapped;
+  int decoyFilesOpened;
+};
+
+class UserMovesE2E : public FullVolumeE2E {
+ protected:
+  void SetUp() override {
+    FullVolumeE2E::SetUp();
+    if (IsSkipped()) return;
+    const char* control = std::getenv("VRP_USER_CONTROL");
+    if (control == nullptr) GTEST_SKIP() << "full_volume.sh starts the user";
+    control_ = control;
+    decoy_ = std::string(std::getenv("VRP_FULL_VOLUME")) + "\\Decoy";
+    CreateDirectoryA(decoy_.c_str(), nullptr);
   }
-  const std::string volume = std::getenv("VRP_FULL_VOLUME");
-  std::string original = "[Special]\r\nEnableVeloRidePass=0\r\n";
-  for (int i = 0; original.size() < (1u << 20); ++i) {
-    original += "[Unit" + std::to_string(i) + "]\r\nDpi=300\r\n";
+
+  UserMove RunWhileTheUserMoves(const std::string& command,
+                                const std::string& arguments) {
+    ScannerInstall::WriteFile(decoy_ + "\\UnitPrefs.ini", "decoy");
+    const int filesBefore = FilesIn(decoy_);
+    Signal("arm", command, "armed");
+    UserMove move = {RunConsoleProgram("vrpset.exe", arguments), false, -1};
+    Signal("disarm", "", "disarmed");
+    const std::string result =
+        ScannerInstall::ReadFile(control_ + "\\result").value_or("");
+    move.swapped = result.rfind("swapped", 0) == 0;
+    move.decoyFilesOpened = std::atoi(result.c_str() + result.find('\n') + 1);
+    EXPECT_EQ("decoy", ScannerInstall::ReadFile(decoy_ + "\\UnitPrefs.ini"))
+        << "the user's file is never written";
+    EXPECT_EQ(filesBefore, FilesIn(decoy_))
+        << "no file is made in the user's folder";
+    return move;
   }
-  ScannerInstall::WriteFile(install.CaptureIni(), original);
-  CreateDirectoryA((volume + "\\Decoy").c_str(), nullptr);
-  ScannerInstall::WriteFile(volume + "\\Decoy\\UnitPrefs.ini", "decoy");
-  ScannerInstall::WriteFile(volume + "\\arm", "");
-  for (int wait = 0; !ScannerInstall::ReadFile(volume + "\\armed"); ++wait) {
-    if (wait == 1000) GTEST_SKIP() << "the watcher did not arm";
-    Sleep(10);
+
+  std::string decoy_;
+
+ private:
+  void Signal(const char* file, const std::string& text, const char* answer) {
+    DeleteFileA((control_ + "\\" + answer).c_str());
+    ScannerInstall::WriteFile(control_ + "\\" + file, text);
+    for (int wait = 0; !ScannerInstall::ReadFile(control_ + "\\" + answer);
+         ++wait) {
+      ASSERT_LT(wait, 1000) << "the user did not answer " << file;
+      Sleep(10);
+    }
   }
-  FillVolume();
-  // /force: Wine names no NT device for the tmpfs, so whether LumoraApp.exe
-  // runs from it cannot be told, which counts as running.
-  const ConsoleRun run =
-      RunConsoleProgram("vrpset.exe", "set on /force /fo json");
-  if (!ScannerInstall::ReadFile(volume + "\\swapped")) {
-    GTEST_SKIP() << "the watcher did not swap the folder";
+
+  static int FilesIn(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    int files = 0;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more;
+         more = FindNextFileA(search, &found)) {
+      files += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    return files;
   }
-  const auto json = nlohmann::json::parse(run.out);
-  const std::string result =
-      json.at("targets").at(2).at("files").at(0).at("result");
-  if (result == "failed") {
-    GTEST_SKIP() << "the swap landed after the file was put back";
+
+  std::string control_;
+};
+
+// Each open of the application's UnitPrefs.ini held in turn while the user
+// swaps the file for a second name of the user's file, or the folder for a
+// link to the user's folder: the run goes on with what it opened, and
+// neither writes the user's file nor makes one in the user's folder.
+TEST_F(UserMovesE2E, AMoveWhileAnOpenWaitsReachesNoFileOfTheUsers) {
+  for (const char* kind : {"file", "folder"}) {
+    int swaps = 0;
+    for (int open = 1; open <= 4; ++open) {
+      SCOPED_TRACE(std::string(kind) + " at open " + std::to_string(open));
+      ScannerInstall::WriteFile(install.CaptureIni(),
+                                "[Special]\r\nEnableVeloRidePass=0\r\n");
+      const UserMove move = RunWhileTheUserMoves(
+          "swap " + std::to_string(open) + " " + kind, "set on /force");
+      swaps += move.swapped;
+      EXPECT_TRUE(move.run.status == 0 || move.run.status == 4)
+          << move.run.status << move.run.err;
+    }
+    EXPECT_GE(swaps, 2) << "the program opens the file at least twice";
   }
-  EXPECT_EQ(7u, run.status) << "a file that may be damaged has its own status";
-  EXPECT_EQ("failed, not restored", result);
-  const auto decoy =
-      ScannerInstall::ReadFile(volume + "\\Decoy\\UnitPrefs.ini");
-  EXPECT_TRUE(decoy == std::optional<std::string>("decoy"))
-      << "nothing is written where the path leads after the swap; it holds "
-      << (decoy ? std::to_string(decoy->size()) + " bytes" : "no file");
+}
+
+// A folder link planted before the run: no verb opens a file behind it.
+TEST_F(UserMovesE2E, NoVerbOpensAFileBehindAFolderLinkPlantedBeforeIt) {
+  ScannerInstall::CopyProbe(kLumora11, decoy_ + "\\LumoraApp.exe");
+  for (const char* verb : {"query", "test on", "detect", "set on /force"}) {
+    SCOPED_TRACE(verb);
+    const UserMove move = RunWhileTheUserMoves("plant", verb);
+    EXPECT_TRUE(move.swapped);
+    EXPECT_EQ(0, move.decoyFilesOpened);
+  }
 }
 
 }  // namespace
