@@ -29,6 +29,8 @@ const char* OptionName(StoredOption value) {
       return "on";
     case StoredOption::kOff:
       return "off";
+    case StoredOption::kUnreadable:
+      return "unreadable";
     case StoredOption::kNoFile:
       break;
   }

@@ -66,8 +66,7 @@ constexpr const char* kNothingUsable =
 bool AllFilesHold(const Inventory& inventory, int value) {
   return std::all_of(inventory.files.begin(), inventory.files.end(),
                      [value](const IniFileReport& file) {
-                       return OptionHolds(file.value == StoredOption::kOn,
-                                          value);
+                       return OptionHolds(file.value, value);
                      });
 }
 

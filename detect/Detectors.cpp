@@ -47,13 +47,17 @@ int DetectUnder(PlatformOps& ops, DetectionResult& result, ScanTarget target,
     ClearIniPaths(result, target);
     return 0;
   }
-  // A probe that is there but cannot be read (behind a link, say) has no
-  // version to tell, and counts as new enough, as a file without a version
-  // resource does: its INI files are then refused when written, and say
-  // why.
+  // A probe whose bytes cannot be read (another program holds it shut, it
+  // is too large) has no version to tell: it is ignored as an old one is,
+  // never taken for new enough. One behind a link counts as found: its INI
+  // files, behind the same link, are refused when written, and say why.
   std::string copy;
-  if (opened == OpenOutcome::kOpened && CopyProbe(program, &copy) &&
-      IsFileVersionOlder(ops, copy.c_str(), info.minMajor, info.minMinor)) {
+  const bool unreadable =
+      opened == OpenOutcome::kFailed ||
+      (opened == OpenOutcome::kOpened && !CopyProbe(program, &copy));
+  if (unreadable ||
+      (opened == OpenOutcome::kOpened &&
+       IsFileVersionOlder(ops, copy.c_str(), info.minMajor, info.minMinor))) {
     *tooOld = 1;
     ClearIniPaths(result, target);
     return 0;

@@ -10,7 +10,7 @@ const char* ValueText(int state) { return state == kSkipOn ? "1" : "0"; }
 FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
                               const char* key, int state, WriteMode mode) {
   if (mode != WriteMode::kEveryFile &&
-      OptionHolds(IsOptionOn(ops, path, key), state)) {
+      OptionHolds(ReadStoredOption(ops, path, key), state)) {
     return FileWriteOutcome::kAlreadySet;
   }
   if (mode == WriteMode::kWhatIf) return FileWriteOutcome::kWouldChange;
@@ -45,9 +45,11 @@ StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
   const OpenOutcome opened = file.Open(path, FileUse::kRead);
   if (opened == OpenOutcome::kMissing) return StoredOption::kNoFile;
   std::string copy;
-  return opened == OpenOutcome::kOpened &&
-                 file.CopyToPrivate("UnitPrefs.ini", kMaxIniFileSize, &copy) &&
-                 ops.ReadIniInt(kSkipSettingSection, key, copy.c_str()) == 1
+  if (opened != OpenOutcome::kOpened ||
+      !file.CopyToPrivate("UnitPrefs.ini", kMaxIniFileSize, &copy)) {
+    return StoredOption::kUnreadable;
+  }
+  return ops.ReadIniInt(kSkipSettingSection, key, copy.c_str()) == 1
              ? StoredOption::kOn
              : StoredOption::kOff;
 }
@@ -56,7 +58,10 @@ bool IsOptionOn(PlatformOps& ops, const char* path, const char* key) {
   return ReadStoredOption(ops, path, key) == StoredOption::kOn;
 }
 
-bool OptionHolds(bool on, int state) { return on == (state == kSkipOn); }
+bool OptionHolds(StoredOption stored, int state) {
+  return stored != StoredOption::kUnreadable &&
+         (stored == StoredOption::kOn) == (state == kSkipOn);
+}
 
 void ReadSkipSetting(PlatformOps& ops, const DetectionResult& detection,
                      int* state, const char* key) {

@@ -22,14 +22,16 @@ constexpr const char* kSkipSettingSection = "Special";
 bool IsOptionOn(PlatformOps& ops, const char* path, const char* key);
 
 // The option in one file as the reports tell it: on or off by that rule,
-// and whether the file is there at all.
-enum class StoredOption { kNoFile, kOff, kOn };
+// whether the file is there at all, and whether it could be read: a file
+// that cannot be read (held shut by another program, behind a link) is
+// off for the check box, but never holds a state.
+enum class StoredOption { kNoFile, kOff, kOn, kUnreadable };
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
                               const char* key);
 
-// Whether a file whose option reads as `on` (IsOptionOn) already holds
-// `state` (On or Off): a missing file holds Off.
-bool OptionHolds(bool on, int state);
+// Whether a file whose option was read as `stored` already holds `state`
+// (On or Off): a missing file holds Off, an unreadable one nothing.
+bool OptionHolds(StoredOption stored, int state);
 
 // Reads `key` from every INI file of every Found target (a Found ISIS target
 // has two) and sets *state: Off when none reads as the integer 1, On when

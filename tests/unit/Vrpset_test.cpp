@@ -526,6 +526,27 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        true,
        kOn,
        &ExpectPlantedFileRefused},
+      // Another program holds the TWAIN file shut while it is read first.
+      {"set off: a file that cannot be read is never \"already set\"",
+       [](auto& ops) {
+         Install(ops, kOn, kOff);
+         ops.FailCall(FakePlatformOps::Op::OpenFileIn, 7);
+       },
+       {"set", "off"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOff},
+      {"set on: TWAIN's driver file held shut is not taken for new enough",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.FailCall(FakePlatformOps::Op::OpenFileIn, 0);
+       },
+       {"set", "on"},
+       exit_status::kSuccess,
+       true,
+       false,
+       ""},
       {"set on: Lumora installed at a drive root",
        [](auto& ops) {
          Install(ops, kOff, kOff);
