@@ -6,6 +6,14 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "platform/PlatformOps.h"
+
+// NtCreateFile's options are not in <winternl.h> everywhere.
+#ifndef FILE_COMPLETE_IF_OPLOCKED
+#define FILE_COMPLETE_IF_OPLOCKED 0x00000100
+#endif
 
 // The NTSTATUS values the callers tell apart.
 namespace nt_status {
@@ -32,3 +40,12 @@ struct RelativeOpen {
 LONG OpenRelative(HANDLE parent, const std::wstring& name,
                   const RelativeOpen& how, HANDLE* opened,
                   ULONG_PTR* information);
+
+// The folder at `root` ("\\?\C:\", "\\server\share\") and then each of
+// `components`, as OpenFolder walks it: every component relative to the one
+// before, none through a link, none waiting for another program's oplock,
+// and the final path checked against the root's. *folder is closed by the
+// caller.
+OpenOutcome OpenFolderFromRoot(const std::wstring& root,
+                               const std::vector<std::wstring>& components,
+                               HANDLE* folder);

@@ -13,11 +13,6 @@
 
 namespace {
 
-// NtCreateFile's options are not in <winternl.h> everywhere.
-#ifndef FILE_COMPLETE_IF_OPLOCKED
-#define FILE_COMPLETE_IF_OPLOCKED 0x00000100
-#endif
-
 // A name that opens exactly one entry of the folder: no separator, no
 // stream, no "." or "..".
 bool IsPlainName(const std::wstring& name) {

@@ -125,10 +125,13 @@ OpenOutcome LinkOutcome(HANDLE folder, DWORD tag) {
 // One component opened in the folder before it, never through a link.
 OpenOutcome OpenComponent(HANDLE parent, const std::wstring& name,
                           HANDLE* opened) {
+  // FILE_COMPLETE_IF_OPLOCKED, as for files: a folder a user made may
+  // carry the user's oplock, and no run waits for its break.
   const RelativeOpen how = {kFolderAccess, kShareEverything, FILE_OPEN,
                             FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
                                 FILE_SYNCHRONOUS_IO_NONALERT |
-                                FILE_OPEN_FOR_BACKUP_INTENT};
+                                FILE_OPEN_FOR_BACKUP_INTENT |
+                                FILE_COMPLETE_IF_OPLOCKED};
   HANDLE handle = nullptr;
   ULONG_PTR information = 0;
   const LONG status = OpenRelative(parent, name, how, &handle, &information);
@@ -139,6 +142,7 @@ OpenOutcome OpenComponent(HANDLE parent, const std::wstring& name,
   }
   if (status < 0) return OpenOutcome::kFailed;
   ScopedHandle component = {handle};
+  if (status == nt_status::kOplockBreakInProgress) return OpenOutcome::kFailed;
   FILE_ATTRIBUTE_TAG_INFO tag;
   if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag,
                                     sizeof tag)) {
@@ -191,6 +195,15 @@ OpenOutcome Win32PlatformOps::OpenFolder(const char* path, OsHandle* folder) {
   std::wstring root;
   std::vector<std::wstring> components;
   if (!SplitFolderPath(path, &root, &components)) return OpenOutcome::kFailed;
+  HANDLE opened = nullptr;
+  const OpenOutcome outcome = OpenFolderFromRoot(root, components, &opened);
+  if (outcome == OpenOutcome::kOpened) *folder = opened;
+  return outcome;
+}
+
+OpenOutcome OpenFolderFromRoot(const std::wstring& root,
+                               const std::vector<std::wstring>& components,
+                               HANDLE* folder) {
   ScopedHandle current = {CreateFileW(root.c_str(), kFolderAccess,
                                       kShareEverything, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr)};

@@ -6,7 +6,9 @@
 #include <tlhelp32.h>
 
 #include <string>
+#include <vector>
 
+#include "platform/NtOpenRelative.h"
 #include "platform/Win32FileNames.h"
 #include "platform/Win32PlatformOps.h"
 
@@ -65,18 +67,42 @@ std::wstring DosVolume(HANDLE program, const std::wstring& native,
 }
 
 // Whether the image is the program file: the same volume serial number and
-// file index. The image is opened for its attributes alone, as the link
-// itself where its name is one; one that cannot be opened cannot be told
-// apart, and counts.
+// file index. The image's path comes from whoever started the process, so
+// it is reached as every target's file is, from the volume's root and
+// through no link (a link to a user's share would make the machine log on
+// there); its file is opened for its attributes alone. One that cannot be
+// reached so cannot be told apart, and counts.
 bool ImageIsProgram(const std::wstring& path,
                     const BY_HANDLE_FILE_INFORMATION& program) {
-  const ScopedHandle file = {CreateFileW(
-      path.c_str(), FILE_READ_ATTRIBUTES, kShareEverything, nullptr,
-      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-      nullptr)};
+  // "\\?\C:\" and the folders below it; a volume without a drive letter
+  // ("\\?\GLOBALROOT\Device\...") cannot be checked.
+  const std::size_t drive = path.find(L':');
+  if (drive == std::wstring::npos || path.size() <= drive + 1) return true;
+  std::size_t start = drive + 2;
+  std::vector<std::wstring> components;
+  for (std::size_t end; (end = path.find(L'\\', start)) != std::wstring::npos;
+       start = end + 1) {
+    components.push_back(path.substr(start, end - start));
+  }
+  HANDLE opened = nullptr;
+  if (OpenFolderFromRoot(path.substr(0, drive + 2), components, &opened) !=
+      OpenOutcome::kOpened) {
+    return true;
+  }
+  const ScopedHandle folder = {opened};
+  const RelativeOpen how = {
+      FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareEverything, FILE_OPEN,
+      FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
+          FILE_SYNCHRONOUS_IO_NONALERT | FILE_COMPLETE_IF_OPLOCKED};
+  HANDLE image = nullptr;
+  ULONG_PTR opening = 0;
+  if (OpenRelative(folder.handle, path.substr(start), how, &image, &opening) <
+      0) {
+    return true;
+  }
+  const ScopedHandle file = {image};
   BY_HANDLE_FILE_INFORMATION information;
-  if (file.handle == INVALID_HANDLE_VALUE ||
-      !GetFileInformationByHandle(file.handle, &information)) {
+  if (!GetFileInformationByHandle(file.handle, &information)) {
     return true;
   }
   return information.dwVolumeSerialNumber == program.dwVolumeSerialNumber &&
