@@ -86,27 +86,6 @@ std::unique_ptr<ContractWorld> MakeContractWorld() {
 
 namespace {
 
-// Runs a Unix program of the machine Wine runs on, and waits until `path`
-// exists (or, with `gone`, no longer does). Wine starts such a program as it
-// is, and does not wait for it.
-bool RunUnixUntil(std::string command, const std::string& path, bool gone) {
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, nullptr, &startup, &process)) {
-    return false;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  for (int wait = 0; wait < 1000; ++wait, Sleep(10)) {
-    if ((GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) == gone) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // Wine's drive letters are the links in the prefix's "dosdevices" folder;
 // it does not resolve a drive made with DefineDosDevice when opening files.
 std::string DriveLink(const std::string& drive) {
@@ -134,8 +113,8 @@ std::string MapDrive(const std::string& folder) {
     const std::string drive = std::string(1, letter) + ":";
     if (GetDriveTypeA((drive + "\\").c_str()) != DRIVE_NO_ROOT_DIR) continue;
     const std::string link = DriveLink(drive);
-    return !link.empty() &&
-                   RunUnixUntil("Z:\\bin\\ln -s \"" + target + "\"" + link,
+    return !link.empty() && ScannerInstall::RunUnixUntil(
+                                "Z:\\bin\\ln -s \"" + target + "\"" + link,
                                 drive + "\\", false)
                ? drive
                : "";
@@ -144,5 +123,6 @@ std::string MapDrive(const std::string& folder) {
 }
 
 void UnmapDrive(const std::string& drive) {
-  RunUnixUntil("Z:\\bin\\rm" + DriveLink(drive), drive + "\\", true);
+  ScannerInstall::RunUnixUntil("Z:\\bin\\rm" + DriveLink(drive), drive + "\\",
+                               true);
 }

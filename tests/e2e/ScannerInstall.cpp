@@ -137,9 +137,14 @@ bool ScannerInstall::LinkFolder(const std::string& link,
     std::replace(path.begin(), path.end(), '\\', '/');
     return " \"" + std::string(prefix) + "/drive_c/" + path.substr(3) + "\"";
   };
-  std::string command =
+  return RunUnixUntil(
       remove ? "Z:\\bin\\rm" + unixPath(link)
-             : "Z:\\bin\\ln -s" + unixPath(target) + unixPath(link);
+             : "Z:\\bin\\ln -s" + unixPath(target) + unixPath(link),
+      link, remove);
+}
+
+bool ScannerInstall::RunUnixUntil(std::string command, const std::string& path,
+                                  bool gone) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -150,8 +155,7 @@ bool ScannerInstall::LinkFolder(const std::string& link,
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   for (int wait = 0; wait < 1000; ++wait, Sleep(10)) {
-    if ((GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) ==
-        remove) {
+    if ((GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) == gone) {
       return true;
     }
   }

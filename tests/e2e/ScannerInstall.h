@@ -43,6 +43,11 @@ class ScannerInstall {
   // it worked.
   static bool LinkFolder(const std::string& link, const std::string& target,
                          bool remove = false);
+  // Runs a Unix program of the machine Wine runs on (Wine starts one as it
+  // is, and does not wait for it) and waits until `path` exists or, with
+  // `gone`, no longer does. False when it cannot start or time runs out.
+  static bool RunUnixUntil(std::string command, const std::string& path,
+                           bool gone);
   // Copies a probe file built beside the test program to `to`, creating
   // its directories.
   static void CopyProbe(const ProbeFile& probe, const std::string& to);
