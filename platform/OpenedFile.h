@@ -13,8 +13,8 @@
 
 // The largest INI file, and the largest program file, read whole; anything
 // larger is none of the scanner software's, and is left alone.
-constexpr std::size_t kMaxIniFileSize = 16 * 1024 * 1024;
-constexpr std::size_t kMaxProgramFileSize = 128 * 1024 * 1024;
+constexpr std::size_t kMaxIniFileSize = std::size_t{16} << 20;
+constexpr std::size_t kMaxProgramFileSize = std::size_t{128} << 20;
 
 class OpenedFile {
  public:

@@ -19,14 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   int on = 0;
   for (const IniFileSlot& slot : kIniFiles) {
     char* path = detection.*slot.path;
-    const std::string name = "C:\\ini\\" + std::to_string(&slot - kIniFiles);
+    // Where the fake's profile functions read: the program's private folder.
+    const std::string name = std::string(FakePlatformOps::kPrivateFolder) +
+                             "\\ini" + std::to_string(&slot - kIniFiles);
     name.copy(path, kPathBufferSize - 1);
     ops.SetIniText(name, input.Bytes(400));
     on += ops.ReadIniInt("Special", kSkipSettingKey, name.c_str()) == 1;
   }
   int state = -1;
   ReadSkipSetting(ops, detection, &state, kSkipSettingKey);
-  const int expected = on == 0 ? kSkipOff
+  const int expected = on == 0                                 ? kSkipOff
                        : on == static_cast<int>(kIniFileCount) ? kSkipOn
                                                                : kSkipMixed;
   if (state != expected) std::abort();
