@@ -30,6 +30,9 @@ class ContractWorld {
   // What a user can plant: `link` made a link to the folder `target`.
   virtual void LinkFolder(const std::string& link,
                           const std::string& target) = 0;
+  // A user's handle on the folder with delete access, sharing reading and
+  // writing alone, held for the rest of the test.
+  virtual void HoldFolderForDeleting(const std::string& path) = 0;
   virtual void InstallProbe(const std::string& path,
                             const ProbeFile& probe) = 0;
   virtual void SetRegistryValue(const std::string& name, unsigned long type,

@@ -34,6 +34,8 @@ class FakeContractWorld final : public ContractWorld {
   void LinkFolder(const std::string& link, const std::string& target) override {
     ops_.LinkFolder(link, target);
   }
+  // The fake's opens share everything, as the real ones must.
+  void HoldFolderForDeleting(const std::string&) override {}
   void InstallProbe(const std::string& path, const ProbeFile& probe) override {
     ops_.AddFileWithVersion(path, probe.fileVersion);
   }

@@ -24,6 +24,7 @@ class Win32ContractWorld final : public ContractWorld {
   }
   ~Win32ContractWorld() override {
     if (squatter_ != nullptr) CloseHandle(squatter_);
+    if (holder_ != INVALID_HANDLE_VALUE) CloseHandle(holder_);
     // Wine cannot remove a Unix link whose target went first.
     for (const std::string& link : links_) {
       ScannerInstall::LinkFolder(link, "", true);
@@ -70,10 +71,16 @@ class Win32ContractWorld final : public ContractWorld {
   void SquatMutex(const std::string& name) override {
     squatter_ = HoldSquattedMutex(name.c_str());
   }
+  void HoldFolderForDeleting(const std::string& path) override {
+    holder_ = CreateFileA(path.c_str(), DELETE | SYNCHRONIZE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  }
 
  private:
   Win32PlatformOps ops_;
   HANDLE squatter_ = nullptr;
+  HANDLE holder_ = INVALID_HANDLE_VALUE;
   std::vector<std::string> links_;
   fs::path root_;
 };
