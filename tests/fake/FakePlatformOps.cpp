@@ -670,6 +670,10 @@ int FakePlatformOps::AnsiToCodePage(const std::string& ansi, unsigned codePage,
                                     std::string* converted) {
   constexpr unsigned kOem850 = 850;
   converted->clear();
+  if (ansiIsUtf8 && codePage == code_page::kUtf8) {
+    *converted = ansi;
+    return 1;
+  }
   for (unsigned char c : ansi) {
     if (c < 0x80) {
       *converted += static_cast<char>(c);

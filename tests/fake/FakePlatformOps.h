@@ -154,6 +154,9 @@ class FakePlatformOps final : public PlatformOps {
   // for one of another session).
   void HoldMutexElsewhere(const std::string& name, const HeldObject& held);
   void HoldMutexElsewhere(const std::string& name);
+  // The ANSI code page is UTF-8 (Windows' "Use Unicode UTF-8 for worldwide
+  // language support"); else it is Latin-1.
+  bool ansiIsUtf8 = false;
   // What this process writes to its standard streams: the streams are
   // consoles or not, and the console's output code page (0: no console).
   bool streamsAreConsoles = false;

@@ -451,6 +451,21 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        [](auto&, const ConsoleText& console) {
          EXPECT_NE(std::string::npos, console.out.find("\"3.0\\u0080\""));
        }},
+      {"query /fo json: a character above U+FFFF as a surrogate pair",
+       [](auto& ops) {
+         ops.ansiIsUtf8 = true;
+         ops.AddFileWithVersion("C:\\WINDOWS\\Pixtran\\RXM7720.pxn",
+                                "3.0\xF0\x9F\x98\x81");
+       },
+       {"query", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos,
+                   console.out.find("\"3.0\\ud83d\\ude01\""));
+       }},
       {"query /fo json: versions cut to fit end on a whole character",
        [](auto& ops) {
          const std::string version = "9" + std::string(258, '\xE9');
