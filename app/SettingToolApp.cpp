@@ -1,7 +1,7 @@
 #include "app/SettingToolApp.h"
 
 #include "app/SettingToolDlg.h"
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/Win32PlatformOps.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CSettingToolApp, CWinApp)

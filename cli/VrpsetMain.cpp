@@ -8,9 +8,9 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/Verbs.h"
-#include "platform/RedirectionGuard.h"
-#include "platform/SystemLibrary.h"
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/RedirectionGuard.h"
+#include "platform/win32/SystemLibrary.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 int main(int argc, char** argv) {
   // Before anything can load a DLL: from here on, only the system folder's.

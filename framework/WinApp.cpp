@@ -1,7 +1,7 @@
 #include "framework/WinApp.h"
 
-#include "platform/RedirectionGuard.h"
-#include "platform/SystemLibrary.h"
+#include "platform/win32/RedirectionGuard.h"
+#include "platform/win32/SystemLibrary.h"
 
 namespace {
 CWinApp* g_application = nullptr;

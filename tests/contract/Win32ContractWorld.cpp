@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/Win32PlatformOps.h"
 #include "tests/contract/ContractWorld.h"
 #include "tests/e2e/ScannerInstall.h"
 #include "tests/e2e/SquattedMutex.h"

@@ -2,7 +2,7 @@
 // environment variables, the user profiles.
 #include <windows.h>
 
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 unsigned Win32PlatformOps::GetWindowsDir(char* buffer, unsigned size) {
   return GetWindowsDirectoryA(buffer, size);

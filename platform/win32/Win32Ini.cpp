@@ -1,8 +1,8 @@
 // Windows' profile functions, handed only private copies of INI files.
 #include <windows.h>
 
-#include "platform/Win32FileNames.h"
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/Win32FileNames.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 namespace {
 

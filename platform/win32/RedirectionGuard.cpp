@@ -1,8 +1,8 @@
-#include "platform/RedirectionGuard.h"
+#include "platform/win32/RedirectionGuard.h"
 
 #include <windows.h>
 
-#include "platform/SystemLibrary.h"
+#include "platform/win32/SystemLibrary.h"
 
 void EnableRedirectionGuard() {
   using SetPolicyFn = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);

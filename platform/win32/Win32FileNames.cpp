@@ -1,4 +1,4 @@
-#include "platform/Win32FileNames.h"
+#include "platform/win32/Win32FileNames.h"
 
 bool AnsiToWide(const std::string& ansi, std::wstring* wide) {
   wide->clear();

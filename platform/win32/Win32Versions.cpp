@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "platform/SystemLibrary.h"
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/SystemLibrary.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 namespace {
 

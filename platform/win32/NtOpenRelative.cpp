@@ -1,8 +1,8 @@
-#include "platform/NtOpenRelative.h"
+#include "platform/win32/NtOpenRelative.h"
 
 #include <winternl.h>
 
-#include "platform/SystemLibrary.h"
+#include "platform/win32/SystemLibrary.h"
 
 LONG OpenRelative(HANDLE parent, const std::wstring& name,
                   const RelativeOpen& how, HANDLE* opened,

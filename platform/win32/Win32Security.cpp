@@ -4,7 +4,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 OsHandle Win32PlatformOps::CreateNamedMutex(const char* name,
                                             unsigned long* lastError) {

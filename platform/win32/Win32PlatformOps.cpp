@@ -2,7 +2,7 @@
 // The other operations live in a file each by concern: Win32Folders,
 // Win32Files, Win32PrivateFolder, Win32Processes, Win32Versions, Win32Ini,
 // Win32System, Win32Output, Win32Security.
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 #include <windows.h>
 

@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "platform/SystemLibrary.h"
-#include "platform/Win32FileNames.h"
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/SystemLibrary.h"
+#include "platform/win32/Win32FileNames.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 namespace {
 

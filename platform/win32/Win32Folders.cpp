@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/NtOpenRelative.h"
-#include "platform/Win32FileNames.h"
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/NtOpenRelative.h"
+#include "platform/win32/Win32FileNames.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // message boxes, and text converted between code pages for them.
 #include <windows.h>
 
-#include "platform/Win32FileNames.h"
-#include "platform/Win32PlatformOps.h"
+#include "platform/win32/Win32FileNames.h"
+#include "platform/win32/Win32PlatformOps.h"
 
 namespace {
 
