@@ -42,13 +42,20 @@ StartupOutcome RunStartupSequence(PlatformOps& ops, OsWindow owner,
   TargetFlags tooOld = {};
   DetectAllTargets(ops, detection, tooOld);
 
-  TargetFlags found = {};
-  CopyFoundFlags(detection, found);
+  // A target whose probe could not be examined is neither old nor missing:
+  // it is left out of the warning, and OK lists it under the error box.
+  TargetFlags present = {};
+  CopyFoundFlags(detection, present);
+  TargetFlags unchecked = {};
+  CopyUncheckedFlags(detection, unchecked);
+  for (ScanTarget target : kAllTargets) {
+    FlagOf(present, target) |= FlagOf(unchecked, target);
+  }
   MessageText warning;
-  BuildStartupWarning(found, tooOld, warning);
+  BuildStartupWarning(present, tooOld, warning);
   if (!warning.IsEmpty()) ops.ShowMessage(owner, warning.text, "Warning");
 
-  if (!AnySet(found)) return StartupOutcome::EndProcess;
+  if (!AnySet(present)) return StartupOutcome::EndProcess;
   ops.ShowMessage(owner, kCloseScannerAppWarning, "Warning");
   ReadSkipSetting(ops, detection, &state.m_nSkipState, kSkipSettingKey);
   return StartupOutcome::ShowDialog;

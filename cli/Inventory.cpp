@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "detect/Detectors.h"
@@ -90,11 +91,12 @@ void FindVirtualStoreCopies(PlatformOps& ops, Inventory& inventory) {
       if (copy.size() >= kPathBufferSize) continue;
       // A user's own folder: read as every target's file is, through
       // handles that follow no link.
+      CheckFailure failure = CheckFailure::kNone;
       const StoredOption option =
-          ReadStoredOption(ops, copy.c_str(), kSkipSettingKey);
+          ReadStoredOption(ops, copy.c_str(), kSkipSettingKey, &failure);
       if (option == StoredOption::kNoFile) continue;
       inventory.virtualStore.push_back(
-          {kIniFileCount, candidate.first, copy, option});
+          {kIniFileCount, candidate.first, copy, option, failure});
     }
   }
 }
@@ -108,15 +110,20 @@ Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore) {
   DetectAllTargets(ops, inventory.detection, tooOld, &probes);
   for (ScanTarget target : kAllTargets) {
     TargetReport& report = inventory.targets[static_cast<std::size_t>(target)];
+    const auto index = static_cast<std::size_t>(target);
+    report.failure = inventory.detection.probeFailure[index];
     if (FoundFlag(inventory.detection, target)) {
       report.status = TargetStatus::Found;
     } else if (FlagOf(tooOld, target)) {
       report.status = TargetStatus::TooOld;
+    } else if (report.failure != CheckFailure::kNone) {
+      report.status = TargetStatus::Unchecked;
     }
     char version[kPathBufferSize];
-    const char* probe = probes[static_cast<std::size_t>(target)];
-    inventory.probes[static_cast<std::size_t>(target)] = probe;
-    if (report.status != TargetStatus::Absent &&
+    const char* probe = probes[index];
+    inventory.probes[index] = probe;
+    if ((report.status == TargetStatus::Found ||
+         report.status == TargetStatus::TooOld) &&
         ReadProgramVersion(ops, probe, version)) {
       report.version = version;
     }
@@ -125,14 +132,23 @@ Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore) {
     const IniFileSlot& slot = kIniFiles[i];
     if (!FoundFlag(inventory.detection, slot.target)) continue;
     const char* path = inventory.detection.*slot.path;
-    inventory.files.push_back(
-        {i, slot.target, path, ReadStoredOption(ops, path, kSkipSettingKey)});
+    CheckFailure failure = CheckFailure::kNone;
+    const StoredOption value =
+        ReadStoredOption(ops, path, kSkipSettingKey, &failure);
+    inventory.files.push_back({i, slot.target, path, value, failure});
   }
   if (withVirtualStore) FindVirtualStoreCopies(ops, inventory);
   return inventory;
 }
 
 bool AnyUsable(const Inventory& inventory) { return !inventory.files.empty(); }
+
+bool AnyUnchecked(const Inventory& inventory) {
+  return std::any_of(std::begin(inventory.targets), std::end(inventory.targets),
+                     [](const TargetReport& t) {
+                       return t.status == TargetStatus::Unchecked;
+                     });
+}
 
 const char* CombinedState(const Inventory& inventory) {
   if (!AnyUsable(inventory)) return "none";

@@ -14,6 +14,7 @@
 struct TargetReport {
   TargetStatus status = TargetStatus::Absent;
   std::string version;  // the probe file's FileVersion; empty when none
+  CheckFailure failure = CheckFailure::kNone;  // why it is Unchecked
 };
 
 struct IniFileReport {
@@ -21,6 +22,8 @@ struct IniFileReport {
   ScanTarget target;
   std::string path;
   StoredOption value;
+  // Why it is kUnreadable and, after set, why it could not be written.
+  CheckFailure failure = CheckFailure::kNone;
   FileWriteOutcome outcome = FileWriteOutcome::kNotApplicable;  // after set
 };
 
@@ -41,6 +44,9 @@ Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore);
 
 // Whether any target is Found.
 bool AnyUsable(const Inventory& inventory);
+
+// Whether any target could not be checked.
+bool AnyUnchecked(const Inventory& inventory);
 
 // The option across all files of all Found targets: "on", "off", "mixed",
 // or "none" when no target is Found.

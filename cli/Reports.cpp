@@ -17,10 +17,27 @@ const char* StatusName(TargetStatus status) {
       return "found";
     case TargetStatus::TooOld:
       return "too old";
+    case TargetStatus::Unchecked:
+      return "cannot be checked";
     case TargetStatus::Absent:
       break;
   }
   return "not installed";
+}
+
+// A status or value with the reason behind it, for text and CSV: "cannot
+// be checked: held by another program".
+std::string WithReason(const char* name, CheckFailure failure) {
+  return failure == CheckFailure::kNone
+             ? std::string(name)
+             : std::string(name) + ": " + CheckFailureText(failure);
+}
+
+std::string StatusText(const TargetReport& report) {
+  return WithReason(StatusName(report.status),
+                    report.status == TargetStatus::Unchecked
+                        ? report.failure
+                        : CheckFailure::kNone);
 }
 
 const char* OptionName(StoredOption value) {
@@ -35,6 +52,13 @@ const char* OptionName(StoredOption value) {
       break;
   }
   return "no file";
+}
+
+std::string ValueText(const IniFileReport& file) {
+  return WithReason(OptionName(file.value),
+                    file.value == StoredOption::kUnreadable
+                        ? file.failure
+                        : CheckFailure::kNone);
 }
 
 const char* OutcomeName(FileWriteOutcome outcome) {
@@ -57,6 +81,17 @@ const char* OutcomeName(FileWriteOutcome outcome) {
       break;
   }
   return "not applicable";
+}
+
+bool IsFailed(FileWriteOutcome outcome) {
+  return outcome == FileWriteOutcome::kFailed ||
+         outcome == FileWriteOutcome::kFailedNotRestored;
+}
+
+std::string ResultText(const IniFileReport& file) {
+  return WithReason(OutcomeName(file.outcome), IsFailed(file.outcome)
+                                                   ? file.failure
+                                                   : CheckFailure::kNone);
 }
 
 // Columns padded to their widest cell, two spaces apart, no trailing blanks.
@@ -160,6 +195,13 @@ const TargetReport& ReportOf(const Inventory& inventory, ScanTarget target) {
   return inventory.targets[static_cast<std::size_t>(target)];
 }
 
+// ',"reason":"..."' where there is one.
+std::string ReasonJson(CheckFailure failure) {
+  return failure == CheckFailure::kNone
+             ? std::string()
+             : ",\"reason\":\"" + std::string(CheckFailureText(failure)) + "\"";
+}
+
 // The targets' array, each with its files; `perFile` writes one file's
 // members after its path.
 template <typename PerFile, typename PerTarget>
@@ -171,6 +213,9 @@ std::string TargetsJson(PlatformOps& ops, const Inventory& inventory,
     if (json.size() > 1) json += ',';
     json += "{\"name\":\"" + std::string(TargetName(target)) +
             "\",\"status\":\"" + StatusName(report.status) + "\"" +
+            ReasonJson(report.status == TargetStatus::Unchecked
+                           ? report.failure
+                           : CheckFailure::kNone) +
             perTarget(report) + ",\"files\":[";
     bool first = true;
     for (const IniFileReport& file : inventory.files) {
@@ -178,7 +223,7 @@ std::string TargetsJson(PlatformOps& ops, const Inventory& inventory,
       if (!first) json += ',';
       first = false;
       json += "{\"path\":" + JsonString(ops, withPaths ? file.path : "") +
-              perFile(file) + "}";
+              perFile(file) + ReasonJson(file.failure) + "}";
     }
     json += "]}";
   }
@@ -207,7 +252,8 @@ std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
     if (i > 0) json += ',';
     json += "{\"target\":\"" + std::string(TargetName(copy.target)) +
             "\",\"path\":" + JsonString(ops, withPaths ? copy.path : "") +
-            ",\"value\":\"" + OptionName(copy.value) + "\"}";
+            ",\"value\":\"" + OptionName(copy.value) + "\"" +
+            ReasonJson(copy.failure) + "}";
   }
   json += "],\"virtualStoreNotListed\":" +
           std::to_string(inventory.virtualStore.size() - listed) +
@@ -218,18 +264,39 @@ std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
 
 }  // namespace
 
+const char* CheckFailureText(CheckFailure failure) {
+  switch (failure) {
+    case CheckFailure::kInUse:
+      return "held by another program";
+    case CheckFailure::kDenied:
+      return "access denied";
+    case CheckFailure::kLeadsElsewhere:
+      return "behind a link";
+    case CheckFailure::kPathUnchecked:
+      return "its path cannot be checked";
+    case CheckFailure::kUnreadable:
+      return "cannot be read";
+    case CheckFailure::kNoPrivateCopy:
+      return "no private copy could be made";
+    case CheckFailure::kNotOpened:
+      return "cannot be opened";
+    case CheckFailure::kNone:
+      break;
+  }
+  return "";
+}
+
 std::string QueryAsText(const Inventory& inventory) {
   std::vector<Row> targets = {{"Target", "Status", "FileVersion"}};
   for (ScanTarget target : kAllTargets) {
     const TargetReport& report = ReportOf(inventory, target);
-    targets.push_back(
-        {TargetName(target), StatusName(report.status), report.version});
+    targets.push_back({TargetName(target), StatusText(report), report.version});
   }
   std::string text = AlignedTable(targets) + "\r\n";
   if (AnyUsable(inventory)) {
     std::vector<Row> files = {{"File", "Value"}};
     for (const IniFileReport& file : inventory.files) {
-      files.push_back({file.path, OptionName(file.value)});
+      files.push_back({file.path, ValueText(file)});
     }
     text += AlignedTable(files) + "\r\n";
   }
@@ -239,7 +306,7 @@ std::string QueryAsText(const Inventory& inventory) {
   } else {
     std::vector<Row> copies = {{"VirtualStore copy", "Value"}};
     for (const IniFileReport& copy : inventory.virtualStore) {
-      copies.push_back({copy.path, OptionName(copy.value)});
+      copies.push_back({copy.path, ValueText(copy)});
     }
     text += "\r\n" + AlignedTable(copies);
   }
@@ -255,18 +322,18 @@ std::string QueryAsCsv(const Inventory& inventory, bool header) {
     bool listed = false;
     for (const IniFileReport& file : inventory.files) {
       if (file.target != target) continue;
-      csv += CsvLine({TargetName(target), StatusName(report.status),
-                      report.version, file.path, OptionName(file.value)});
+      csv += CsvLine({TargetName(target), StatusText(report), report.version,
+                      file.path, ValueText(file)});
       listed = true;
     }
     if (!listed) {
-      csv += CsvLine({TargetName(target), StatusName(report.status),
-                      report.version, "", ""});
+      csv += CsvLine(
+          {TargetName(target), StatusText(report), report.version, "", ""});
     }
   }
   for (const IniFileReport& copy : inventory.virtualStore) {
     csv += CsvLine({TargetName(copy.target), "VirtualStore copy", "", copy.path,
-                    OptionName(copy.value)});
+                    ValueText(copy)});
   }
   return csv;
 }
@@ -293,14 +360,18 @@ std::string SetAsText(const Inventory& inventory, const SetSummary& summary) {
   std::vector<Row> rows = {{"Target", "Status", "File", "Before", "Result"}};
   for (ScanTarget target : kAllTargets) {
     const TargetReport& report = ReportOf(inventory, target);
-    if (report.status != TargetStatus::Found) {
+    if (report.status == TargetStatus::Unchecked) {
+      rows.push_back({TargetName(target), StatusName(report.status),
+                      inventory.probes[static_cast<std::size_t>(target)], "",
+                      WithReason("failed", report.failure)});
+    } else if (report.status != TargetStatus::Found) {
       rows.push_back({TargetName(target), StatusName(report.status), "", "",
                       "not applicable"});
     }
     for (const IniFileReport& file : inventory.files) {
       if (file.target != target) continue;
       rows.push_back({TargetName(target), StatusName(report.status), file.path,
-                      OptionName(file.value), OutcomeName(file.outcome)});
+                      ValueText(file), ResultText(file)});
     }
   }
   std::string text = AlignedTable(rows) + "\r\n";
@@ -323,9 +394,16 @@ std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
     json += TargetsJson(
         ops, inventory, withPaths,
         [](const TargetReport& report) {
-          return std::string(report.status == TargetStatus::Found
-                                 ? ""
-                                 : ",\"result\":\"not applicable\"");
+          switch (report.status) {
+            case TargetStatus::Found:
+              return std::string();
+            case TargetStatus::Unchecked:
+              return std::string(",\"result\":\"failed\"");
+            case TargetStatus::TooOld:
+            case TargetStatus::Absent:
+              break;
+          }
+          return std::string(",\"result\":\"not applicable\"");
         },
         [](const IniFileReport& file) {
           return ",\"before\":\"" + std::string(OptionName(file.value)) +

@@ -11,6 +11,10 @@
 // of output up to this many characters.
 constexpr std::size_t kMaxJsonLength = 2048;
 
+// Why a file could not be examined, as every report and message says it:
+// "held by another program", "behind a link", ...
+const char* CheckFailureText(CheckFailure failure);
+
 std::string QueryAsText(const Inventory& inventory);
 std::string QueryAsCsv(const Inventory& inventory, bool header);
 std::string QueryAsJson(PlatformOps& ops, const Inventory& inventory);

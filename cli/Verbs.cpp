@@ -21,35 +21,42 @@ const char* const kUsage =
     "      Each program's status and version, the option in each INI\r\n"
     "      file, the combined state and per-user VirtualStore copies.\r\n"
     "  vrpset test on|off\r\n"
-    "      Exit 0 when every INI file holds the value, 1 when not,\r\n"
-    "      3 when no program is installed and new enough.\r\n"
+    "      Exit 0 when every INI file holds the value, 1 when not or\r\n"
+    "      when a program or a file cannot be checked, 3 when no\r\n"
+    "      program is installed and new enough.\r\n"
     "  vrpset detect on|off\r\n"
     "      One line and exit 0 when every INI file holds the value;\r\n"
-    "      nothing and exit 0 when not; when no program is installed\r\n"
-    "      and new enough, nothing on standard output, a message on\r\n"
+    "      nothing and exit 0 when not; when a program or a file\r\n"
+    "      cannot be checked, a message on standard error and exit 1;\r\n"
+    "      when no program is installed and new enough, a message on\r\n"
     "      standard error and exit 3.\r\n"
     "  vrpset set on|off [/whatif] [/force] [/log:PATH] [/fo text|json]\r\n"
     "      Writes the value (administrators only). /whatif writes\r\n"
     "      nothing; /force writes while LumoraApp.exe runs; /log appends\r\n"
     "      a line per run to PATH.\r\n"
     "\r\n"
-    "Exit status: 0 success, 1 no match (test), 2 usage error, 3 no\r\n"
-    "program installed and new enough (every command but query), 4 some\r\n"
-    "INI file not written, 5 not an administrator, 6 ended\r\n"
+    "Exit status: 0 success, 1 no match or something cannot be checked\r\n"
+    "(test, detect), 2 usage error, 3 no program installed and new\r\n"
+    "enough (every command but query), 4 some INI file not written or\r\n"
+    "some program cannot be checked (set), 5 not an administrator, 6 ended\r\n"
     "unexpectedly, 7 some INI file not written and not put back (check\r\n"
     "it), 1618 busy (another copy, or LumoraApp.exe running).\r\n";
 
 namespace {
 
 // Whether the capture application may be running: its program file, opened
+// for its identity alone (which no other program's sharing can refuse)
 // through handles that follow no link, is a running process's image. One
 // that cannot be opened is taken as running; one gone or behind a link
 // blocks nothing, since its INI file's write is refused on its own.
 bool CaptureAppMayRun(PlatformOps& ops, const char* programPath) {
   OpenedFile program(ops);
-  switch (program.Open(programPath, FileUse::kRead)) {
+  switch (program.Open(programPath, FileUse::kAttributes)) {
     case OpenOutcome::kOpened:
       return ops.IsProgramRunning(program.handle()) != 0;
+    case OpenOutcome::kInUse:
+    case OpenOutcome::kDenied:
+    case OpenOutcome::kOplockBreak:
     case OpenOutcome::kFailed:
       return true;
     case OpenOutcome::kMissing:
@@ -58,6 +65,27 @@ bool CaptureAppMayRun(PlatformOps& ops, const char* programPath) {
       break;
   }
   return false;
+}
+
+// A line on standard error for each target whose probe could not be
+// examined and, withFiles, each INI file that could not, naming it and why.
+std::string UncheckedLines(const Inventory& inventory, bool withFiles) {
+  std::string lines;
+  for (ScanTarget target : kAllTargets) {
+    const auto index = static_cast<std::size_t>(target);
+    const TargetReport& report = inventory.targets[index];
+    if (report.status != TargetStatus::Unchecked) continue;
+    lines += std::string(TargetName(target)) +
+             " cannot be checked: " + inventory.probes[index] + ": " +
+             CheckFailureText(report.failure) + ".\r\n";
+  }
+  for (const IniFileReport& file : inventory.files) {
+    if (!withFiles || file.value != StoredOption::kUnreadable) continue;
+    lines += std::string(TargetName(file.target)) +
+             " cannot be checked: " + file.path + ": " +
+             CheckFailureText(file.failure) + ".\r\n";
+  }
+  return lines;
 }
 
 constexpr const char* kNothingUsable =
@@ -89,6 +117,10 @@ int RunQuery(PlatformOps& ops, const Command& command, ConsoleText* console) {
 int RunTestOrDetect(PlatformOps& ops, const Command& command,
                     ConsoleText* console) {
   const Inventory inventory = TakeInventory(ops, false);
+  // What could not be examined holds no value: never "not applicable",
+  // never a match.
+  console->err = UncheckedLines(inventory, true);
+  if (!console->err.empty()) return exit_status::kNoMatch;
   if (!AnyUsable(inventory)) {
     console->err = kNothingUsable;
     return exit_status::kNotApplicable;
@@ -130,8 +162,18 @@ void AppendLog(PlatformOps& ops, const Command& command,
   ops.DescribeRun(&time, &computer, &user);
   const std::string line = time + "\t" + computer + "\t" + user + "\t" + words +
                            "\t" + result + "\t" + std::to_string(status);
-  if (!ops.AppendLine(command.logPath.c_str(), line)) {
-    console->err += "Cannot write the log file " + command.logPath + ".\r\n";
+  // The log's folder may be one a user can change: it is reached as every
+  // target's file is, and a log behind a link is not written.
+  OpenedFile log(ops);
+  if (log.Open(command.logPath.c_str(), FileUse::kAppend) !=
+          OpenOutcome::kOpened ||
+      !ops.AppendToOpenedFile(log.handle(), line)) {
+    const CheckFailure why = log.failure();
+    console->err += "Cannot write the log file " + command.logPath +
+                    (why == CheckFailure::kNone
+                         ? std::string()
+                         : std::string(": ") + CheckFailureText(why)) +
+                    ".\r\n";
   }
 }
 
@@ -164,7 +206,8 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
   Inventory inventory = TakeInventory(ops, false);
   SetSummary summary = {command.value, command.whatIf, false,
                         "success",     squatted,       exit_status::kSuccess};
-  if (!AnyUsable(inventory)) {
+  console->err += UncheckedLines(inventory, false);
+  if (!AnyUsable(inventory) && !AnyUnchecked(inventory)) {
     summary.result = "not applicable";
     summary.exitStatus = exit_status::kNotApplicable;
     console->err += kNothingUsable;
@@ -183,6 +226,12 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
         command.whatIf ? WriteMode::kWhatIf : WriteMode::kOnlyWhereDifferent);
     for (IniFileReport& file : inventory.files) {
       file.outcome = written.files[file.slot];
+      if (written.reasons[file.slot] != CheckFailure::kNone) {
+        file.failure = written.reasons[file.slot];
+        console->err += file.path +
+                        " was not written: " + CheckFailureText(file.failure) +
+                        ".\r\n";
+      }
       summary.changed = summary.changed ||
                         file.outcome == FileWriteOutcome::kChanged ||
                         file.outcome == FileWriteOutcome::kWouldChange;

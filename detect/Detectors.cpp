@@ -47,17 +47,17 @@ int DetectUnder(PlatformOps& ops, DetectionResult& result, ScanTarget target,
     ClearIniPaths(result, target);
     return 0;
   }
-  // A probe whose bytes cannot be read (another program holds it shut, it
-  // is too large) has no version to tell: it is ignored as an old one is,
-  // never taken for new enough. One behind a link counts as found: its INI
-  // files, behind the same link, are refused when written, and say why.
+  // A probe that is there but cannot be examined (another program holds
+  // it shut, it lies behind a link, no private copy of it can be made) is
+  // neither missing, too old nor new enough: the target cannot be checked,
+  // and every report says why.
   std::string copy;
-  const bool unreadable =
-      opened == OpenOutcome::kFailed ||
-      (opened == OpenOutcome::kOpened && !CopyProbe(program, &copy));
-  if (unreadable ||
-      (opened == OpenOutcome::kOpened &&
-       IsFileVersionOlder(ops, copy.c_str(), info.minMajor, info.minMinor))) {
+  if (opened != OpenOutcome::kOpened || !CopyProbe(program, &copy)) {
+    result.probeFailure[static_cast<std::size_t>(target)] = program.failure();
+    ClearIniPaths(result, target);
+    return 0;
+  }
+  if (IsFileVersionOlder(ops, copy.c_str(), info.minMajor, info.minMinor)) {
     *tooOld = 1;
     ClearIniPaths(result, target);
     return 0;
@@ -148,6 +148,7 @@ void DetectAllTargets(PlatformOps& ops, DetectionResult& result,
   for (ScanTarget target : kAllTargets) {
     const auto index = static_cast<std::size_t>(target);
     FlagOf(tooOld, target) = 0;
+    result.probeFailure[index] = CheckFailure::kNone;
     FoundFlag(result, target) =
         detectors[index](ops, result, &FlagOf(tooOld, target),
                          probes != nullptr ? (*probes)[index] : nullptr);

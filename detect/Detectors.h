@@ -1,8 +1,10 @@
 // Detection of the three targets. Each detector fills the target's INI paths
 // in `result` and returns 1 when the target is Found. When it is installed
 // but older than its minimum version, the detector sets *tooOld to 1 (and
-// never to 0: the caller clears it first). Any path that would not fit its
-// 260-byte buffer, and any failing platform call, makes the target Absent.
+// never to 0: the caller clears it first); when its probe file is there but
+// cannot be examined, it sets the target's probeFailure. Any path that would
+// not fit its 260-byte buffer, and any failing platform call, makes the target
+// Absent.
 #pragma once
 
 #include "detect/ScanTargets.h"
@@ -26,8 +28,8 @@ int DetectCaptureApp(PlatformOps& ops, DetectionResult& result, int* tooOld,
 using ProbePaths = char[kTargetCount][kPathBufferSize];
 
 // Runs the three detectors in their fixed order (TWAIN, ISIS, capture
-// application), setting the found flags in `result` and `tooOld` (cleared
-// first), and the probe paths when asked for.
+// application), setting the found flags and probe failures in `result` and
+// `tooOld` (cleared first), and the probe paths when asked for.
 void DetectAllTargets(PlatformOps& ops, DetectionResult& result,
                       TargetFlags& tooOld, ProbePaths* probes = nullptr);
 

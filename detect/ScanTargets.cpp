@@ -48,6 +48,14 @@ void CopyFoundFlags(const DetectionResult& result, TargetFlags& found) {
   }
 }
 
+void CopyUncheckedFlags(const DetectionResult& result, TargetFlags& unchecked) {
+  for (ScanTarget target : kAllTargets) {
+    FlagOf(unchecked, target) =
+        result.probeFailure[static_cast<std::size_t>(target)] !=
+        CheckFailure::kNone;
+  }
+}
+
 bool AnySet(const TargetFlags& flags) {
   for (ScanTarget target : kAllTargets) {
     if (FlagOf(flags, target)) return true;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "platform/OpenedFile.h"
 #include "platform/PlatformOps.h"
 
 // Listed and detected in this order; used as an index into TargetFlags.
@@ -12,7 +13,8 @@ constexpr std::size_t kTargetCount = 3;
 constexpr ScanTarget kAllTargets[kTargetCount] = {
     ScanTarget::Twain, ScanTarget::Isis, ScanTarget::Capture};
 
-enum class TargetStatus { Found, TooOld, Absent };
+// Unchecked: its probe file is there but could not be examined.
+enum class TargetStatus { Found, TooOld, Absent, Unchecked };
 
 // One integer flag (1 or 0) per target, indexed by ScanTarget.
 using TargetFlags = int[kTargetCount];
@@ -35,6 +37,10 @@ struct DetectionResult {
   char m_szTwainIni[kPathBufferSize] = "";
   // Also the buffer the capture application's install directory is read into.
   char m_szCaptureIni[kPathBufferSize] = "";
+  // Per target (by ScanTarget): why its probe file, which is there, could
+  // not be examined. Such a target is neither Found, too old nor missing:
+  // it cannot be checked, and every write counts it as failed.
+  CheckFailure probeFailure[kTargetCount] = {};
 };
 
 int& FoundFlag(DetectionResult& result, ScanTarget target);
@@ -42,6 +48,8 @@ int FoundFlag(const DetectionResult& result, ScanTarget target);
 
 // The three found flags as TargetFlags.
 void CopyFoundFlags(const DetectionResult& result, TargetFlags& found);
+// A flag for each target whose probe could not be examined.
+void CopyUncheckedFlags(const DetectionResult& result, TargetFlags& unchecked);
 
 // Whether any target's flag is set.
 bool AnySet(const TargetFlags& flags);

@@ -1,5 +1,25 @@
 #include "platform/OpenedFile.h"
 
+CheckFailure FailureOf(OpenOutcome outcome) {
+  switch (outcome) {
+    case OpenOutcome::kOpened:
+    case OpenOutcome::kMissing:
+      return CheckFailure::kNone;
+    case OpenOutcome::kLeadsElsewhere:
+      return CheckFailure::kLeadsElsewhere;
+    case OpenOutcome::kCannotCheck:
+      return CheckFailure::kPathUnchecked;
+    case OpenOutcome::kInUse:
+    case OpenOutcome::kOplockBreak:
+      return CheckFailure::kInUse;
+    case OpenOutcome::kDenied:
+      return CheckFailure::kDenied;
+    case OpenOutcome::kFailed:
+      break;
+  }
+  return CheckFailure::kNotOpened;
+}
+
 OpenedFile::~OpenedFile() { Close(); }
 
 void OpenedFile::Close() {
@@ -12,6 +32,7 @@ void OpenedFile::Close() {
 
 OpenOutcome OpenedFile::Open(const char* path, FileUse use) {
   Close();
+  failure_ = CheckFailure::kNotOpened;
   const std::string text = path;
   const std::size_t slash = text.find_last_of("\\/");
   if (slash == std::string::npos || slash + 1 == text.size()) {
@@ -20,14 +41,29 @@ OpenOutcome OpenedFile::Open(const char* path, FileUse use) {
   // "C:\x.ini" lies in the root "C:\", not in "C:".
   const std::string folderPath =
       text.substr(0, slash > 0 && text[slash - 1] == ':' ? slash + 1 : slash);
+  OpenOutcome outcome = OpenOnce(folderPath, text.c_str() + slash + 1, use);
+  // An oplock break that is under way ends when its holder lets go, which
+  // a program that is not playing games does within moments.
+  for (int retry = 0;
+       outcome == OpenOutcome::kOplockBreak && retry < kOplockRetries;
+       ++retry) {
+    ops_.Pause(kOplockPauseMilliseconds);
+    outcome = OpenOnce(folderPath, text.c_str() + slash + 1, use);
+  }
+  if (outcome == OpenOutcome::kOplockBreak) outcome = OpenOutcome::kInUse;
+  failure_ = FailureOf(outcome);
+  return outcome;
+}
+
+OpenOutcome OpenedFile::OpenOnce(const std::string& folderPath,
+                                 const char* name, FileUse use) {
   OpenOutcome outcome = ops_.OpenFolder(folderPath.c_str(), &folder_);
   if (outcome != OpenOutcome::kOpened) {
     folder_ = nullptr;
     return outcome;
   }
   int created = 0;
-  outcome =
-      ops_.OpenFileIn(folder_, text.c_str() + slash + 1, use, &file_, &created);
+  outcome = ops_.OpenFileIn(folder_, name, use, &file_, &created);
   if (outcome != OpenOutcome::kOpened) {
     file_ = nullptr;
     Close();
@@ -38,12 +74,19 @@ OpenOutcome OpenedFile::Open(const char* path, FileUse use) {
 }
 
 bool OpenedFile::Read(std::size_t maxSize, std::string* bytes) const {
-  return file_ != nullptr && ops_.ReadOpenedFile(file_, maxSize, bytes);
+  const bool read =
+      file_ != nullptr && ops_.ReadOpenedFile(file_, maxSize, bytes);
+  failure_ = read ? CheckFailure::kNone : CheckFailure::kUnreadable;
+  return read;
 }
 
 bool OpenedFile::CopyToPrivate(const char* copyName, std::size_t maxSize,
                                std::string* copyPath) const {
   std::string bytes;
-  return Read(maxSize, &bytes) &&
-         ops_.WritePrivateCopy(copyName, bytes, copyPath);
+  if (!Read(maxSize, &bytes)) return false;
+  if (!ops_.WritePrivateCopy(copyName, bytes, copyPath)) {
+    failure_ = CheckFailure::kNoPrivateCopy;
+    return false;
+  }
+  return true;
 }

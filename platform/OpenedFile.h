@@ -16,6 +16,33 @@
 constexpr std::size_t kMaxIniFileSize = std::size_t{16} << 20;
 constexpr std::size_t kMaxProgramFileSize = std::size_t{128} << 20;
 
+// The name of the private copy of an INI file that Windows' profile
+// functions read and edit.
+constexpr const char* kIniCopyName = "UnitPrefs.ini";
+
+// Why a file that is there could not be examined: no reader may take such
+// a file for missing, for holding a value, or for new enough.
+enum class CheckFailure {
+  kNone,
+  kInUse,           // another program holds it, or a folder on its way,
+                    // open without sharing (or its oplock was not let go)
+  kDenied,          // access denied
+  kLeadsElsewhere,  // behind a link
+  kPathUnchecked,   // where its path leads cannot be checked
+  kUnreadable,      // opened, but its bytes cannot be read whole
+  kNoPrivateCopy,   // no private copy of it could be made
+  kNotOpened,       // it could not be opened for another reason
+};
+
+// The failure an open that did not succeed stands for; kNone for kOpened
+// and kMissing.
+CheckFailure FailureOf(OpenOutcome outcome);
+
+// How often, and how long apart, an open that met another program's oplock
+// break is tried again: a few times, briefly, and never without bound.
+constexpr int kOplockRetries = 3;
+constexpr unsigned kOplockPauseMilliseconds = 100;
+
 class OpenedFile {
  public:
   explicit OpenedFile(PlatformOps& ops) : ops_(ops) {}
@@ -24,7 +51,9 @@ class OpenedFile {
   OpenedFile& operator=(const OpenedFile&) = delete;
 
   // Opens the file `path` names (its folder from the volume's root, then
-  // the file in it) for `use`. Anything but kOpened leaves nothing open.
+  // the file in it) for `use`, trying again where another program's oplock
+  // is being broken; one still breaking after that is kInUse. Anything but
+  // kOpened leaves nothing open.
   OpenOutcome Open(const char* path, FileUse use);
   OsHandle handle() const { return file_; }
   // Whether opening it for kRewrite made it.
@@ -36,14 +65,20 @@ class OpenedFile {
   // path is handed back; false when they cannot be read or copied.
   bool CopyToPrivate(const char* copyName, std::size_t maxSize,
                      std::string* copyPath) const;
+  // Why the last Open, Read or CopyToPrivate did not succeed (kNone when it
+  // did, or when Open found nothing there).
+  CheckFailure failure() const { return failure_; }
 
  private:
   void Close();
+  OpenOutcome OpenOnce(const std::string& folderPath, const char* name,
+                       FileUse use);
 
   PlatformOps& ops_;
   OsHandle folder_ = nullptr;
   OsHandle file_ = nullptr;
   bool created_ = false;
+  mutable CheckFailure failure_ = CheckFailure::kNone;
 };
 
 // Removes the run's private folder when it goes out of scope: every way out

@@ -64,12 +64,23 @@ enum class OpenOutcome {
                     // to be written that has a second name
   kCannotCheck,     // the path cannot be checked here: a volume mounted in
                     // a folder, a share whose final path cannot be had
-  kFailed,          // anything else: denied, in use by another writer,
-                    // another program's opportunistic lock
+  kInUse,           // another program holds it (or a folder on the way)
+                    // open without sharing what we ask for
+  kDenied,          // its security shuts this caller out
+  kOplockBreak,     // another program's opportunistic lock on it is being
+                    // broken; nothing was opened, and an open a moment
+                    // later may succeed
+  kFailed,          // anything else
 };
 
 // What a file is opened for (OpenFileIn).
-enum class FileUse { kRead, kRewrite };
+enum class FileUse {
+  kRead,
+  kRewrite,
+  kAttributes,  // its identity alone: no data access, which no other
+                // program's sharing can refuse
+  kAppend,      // appending lines to a log: created when missing
+};
 
 // The console program's two output streams.
 enum class StdStream { kOut, kErr };
@@ -114,7 +125,9 @@ class PlatformOps {
 
   // Windows' own version and profile functions below are handed only paths
   // of private copies (WritePrivateCopy): never a path into a folder a user
-  // may change, where a link planted there would lend them our rights.
+  // may change, where a link planted there would lend them our rights. Such
+  // a path is opaque text: it may hold characters the ANSI code page
+  // cannot spell, and is only ever handed back to these functions.
 
   // GetFileVersionInfoSizeA: the size of the version block, 0 when the file
   // has none (or cannot be read).
@@ -158,12 +171,17 @@ class PlatformOps {
   // opener is refused. Closed with CloseOsHandle.
   virtual OpenOutcome OpenFolder(const char* path, OsHandle* folder) = 0;
   // Opens `name` (a name, no separator) in an opened folder, following no
-  // link, and never waits for another program's opportunistic lock. kRead
-  // shares everything; kRewrite asks for reading, writing and deleting and
-  // shares reading alone, so that no other writer gets in between reading
-  // and writing, creates a missing file (*created = 1), and is
-  // kLeadsElsewhere for a file with more than one name. Closed with
-  // CloseOsHandle.
+  // link, and never waits for another program's opportunistic lock. A
+  // reparse point that redirects a name (a junction, a symbolic link) is
+  // kLeadsElsewhere; a file that merely carries another kind of reparse
+  // point (compressed by WOF, deduplicated, a cloud placeholder) is opened
+  // as the file it is. kRead shares everything; kAttributes asks for no
+  // data access and shares everything; kRewrite asks for reading, writing
+  // and deleting and shares reading alone, so that no other writer gets in
+  // between reading and writing; kAppend asks for appending and deleting
+  // and shares reading and writing. kRewrite and kAppend create a missing
+  // file (*created = 1) and are kLeadsElsewhere for a file with more than
+  // one name. Closed with CloseOsHandle.
   virtual OpenOutcome OpenFileIn(OsHandle folder, const char* name, FileUse use,
                                  OsHandle* file, int* created) = 0;
   // The whole file from its start through an opened file's handle; 0 when
@@ -177,13 +195,22 @@ class PlatformOps {
   // Marks a file opened for kRewrite for removal through its handle, never
   // by name: it goes when the handle is closed. Non-zero on success.
   virtual int DeleteOpenedFile(OsHandle file) = 0;
+  // Appends `line` and a line break to a file opened for kAppend. Non-zero
+  // on success.
+  virtual int AppendToOpenedFile(OsHandle file, const std::string& line) = 0;
+  // Sleep: how an open waits, briefly, for another program's oplock break.
+  virtual void Pause(unsigned milliseconds) = 0;
 
   // The run's private folder, made at first use under the temporary folder
   // Windows gives the caller (GetTempPath2W where there is one: for SYSTEM
-  // %WINDIR%\SystemTemp; else GetTempPathW), with a fresh random name,
-  // failing if it exists, and a protected DACL for the caller, SYSTEM and
-  // Administrators alone. Writes `bytes` as `name` in it (replacing an
-  // earlier copy) and gives its full path. Non-zero on success.
+  // %WINDIR%\SystemTemp; else GetTempPathW) or, where none can be made
+  // there, under %WINDIR%\Temp: a fresh random name, failing if it exists,
+  // owned by SYSTEM or Administrators with a protected DACL for them alone
+  // and a High mandatory label (for a caller outside Administrators, the
+  // caller's own, shut to everyone else), and held open without sharing
+  // deletion for the whole run. Copies are made, written and removed
+  // relative to that handle. Writes `bytes` as `name` in it (replacing an
+  // earlier copy) and gives its path. Non-zero on success.
   virtual int WritePrivateCopy(const char* name, const std::string& bytes,
                                std::string* path) = 0;
   // A copy's bytes, as the profile functions left them. Non-zero on
@@ -194,20 +221,18 @@ class PlatformOps {
   virtual void RemovePrivateFolder() = 0;
 
   // Whether a process runs whose image is the file opened as `program`
-  // (OpenFileIn): native final paths compared and, where they differ but
-  // lie on the program's volume, file IDs (volume serial number and file
-  // index), following nobody's link. Another user's process is asked with
-  // SeDebugPrivilege enabled where the caller holds it. A process of that
-  // file name that still cannot be asked counts: the answer errs towards
-  // "running".
+  // (OpenFileIn, kAttributes will do): every process's image, reached from
+  // its volume's root following no link and opened for its attributes
+  // alone, is compared with the program by file identity, whatever name
+  // started it. A process that is gone, or whose image cannot be reached,
+  // is not the program. Non-zero also when the program's own identity or
+  // the process list cannot be read: the answer errs towards "running".
+  // SeDebugPrivilege, where held, is enabled for the look and put back.
   virtual int IsProgramRunning(OsHandle program) = 0;
   // The profile folder of every user profile on the machine (from the
   // registry's ProfileList, variables expanded), each followed by a
   // terminator. 0 when the list cannot be read.
   virtual int ListProfileDirs(std::string* dirs) = 0;
-  // Appends `line` and a line break to the file, creating it. Non-zero on
-  // success.
-  virtual int AppendLine(const char* path, const std::string& line) = 0;
   // For a log line: the time now in UTC as "2026-12-08T19:04:24Z", the
   // computer's name and the user's ("?" for one that cannot be had).
   virtual void DescribeRun(std::string* utcTime, std::string* computer,

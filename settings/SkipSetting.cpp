@@ -8,14 +8,15 @@ namespace {
 const char* ValueText(int state) { return state == kSkipOn ? "1" : "0"; }
 
 FileWriteOutcome WriteOneFile(PlatformOps& ops, const char* path,
-                              const char* key, int state, WriteMode mode) {
+                              const char* key, int state, WriteMode mode,
+                              CheckFailure* why) {
   if (mode != WriteMode::kEveryFile &&
       OptionHolds(ReadStoredOption(ops, path, key), state)) {
     return FileWriteOutcome::kAlreadySet;
   }
   if (mode == WriteMode::kWhatIf) return FileWriteOutcome::kWouldChange;
   switch (WriteIniValueVerified(ops, path, kSkipSettingSection, key,
-                                ValueText(state))) {
+                                ValueText(state), why)) {
     case IniWriteResult::kWritten:
       return FileWriteOutcome::kChanged;
     case IniWriteResult::kUndone:
@@ -40,13 +41,14 @@ bool IsFailure(FileWriteOutcome outcome) {
 }  // namespace
 
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
-                              const char* key) {
+                              const char* key, CheckFailure* why) {
   OpenedFile file(ops);
   const OpenOutcome opened = file.Open(path, FileUse::kRead);
   if (opened == OpenOutcome::kMissing) return StoredOption::kNoFile;
   std::string copy;
   if (opened != OpenOutcome::kOpened ||
-      !file.CopyToPrivate("UnitPrefs.ini", kMaxIniFileSize, &copy)) {
+      !file.CopyToPrivate(kIniCopyName, kMaxIniFileSize, &copy)) {
+    if (why != nullptr) *why = file.failure();
     return StoredOption::kUnreadable;
   }
   return ops.ReadIniInt(kSkipSettingSection, key, copy.c_str()) == 1
@@ -89,11 +91,13 @@ OptionWriteResult WriteOption(PlatformOps& ops, DetectionResult& detection,
   TargetFlags toWrite = {};
   CopyFoundFlags(detection, toWrite);
   OptionWriteResult result = {};
+  CopyUncheckedFlags(detection, result.failed);
   for (std::size_t i = 0; i < kIniFileCount; ++i) {
     const IniFileSlot& slot = kIniFiles[i];
     result.files[i] = FileWriteOutcome::kNotApplicable;
     if (!FlagOf(toWrite, slot.target)) continue;
-    result.files[i] = WriteOneFile(ops, detection.*slot.path, key, state, mode);
+    result.files[i] = WriteOneFile(ops, detection.*slot.path, key, state, mode,
+                                   &result.reasons[i]);
     if (IsFailure(result.files[i])) {
       FlagOf(result.failed, slot.target) = 1;
       if (result.files[i] == FileWriteOutcome::kFailedNotRestored) {

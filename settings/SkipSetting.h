@@ -5,6 +5,7 @@
 #pragma once
 
 #include "detect/ScanTargets.h"
+#include "platform/OpenedFile.h"
 #include "platform/PlatformOps.h"
 
 // The option's tri-state value; the same numbers are the check box's states.
@@ -25,9 +26,11 @@ bool IsOptionOn(PlatformOps& ops, const char* path, const char* key);
 // whether the file is there at all, and whether it could be read: a file
 // that cannot be read (held shut by another program, behind a link) is
 // off for the check box, but never holds a state.
+// `why`, when given, says why a file read as kUnreadable could not be
+// examined.
 enum class StoredOption { kNoFile, kOff, kOn, kUnreadable };
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
-                              const char* key);
+                              const char* key, CheckFailure* why = nullptr);
 
 // Whether a file whose option was read as `stored` already holds `state`
 // (On or Off): a missing file holds Off, an unreadable one nothing.
@@ -61,15 +64,19 @@ enum class WriteMode {
 
 struct OptionWriteResult {
   FileWriteOutcome files[kIniFileCount];  // in kIniFiles order
-  TargetFlags failed;                     // targets with a failed file
+  // Why a file that failed could not be opened or read, where that is why.
+  CheckFailure reasons[kIniFileCount];
+  // Targets with a failed file, and those whose probe could not be
+  // examined: nothing can be said of them but that they were not written.
+  TargetFlags failed;
   TargetFlags notRestored;  // targets with a file that may be left damaged
 };
 
 // Writes "1" (On) or "0" (Off) under `key` to every INI file of every Found
 // target, in the order ISIS (RX-M7720B, RX-M7710B), TWAIN, capture
 // application, each write verified and undone when it went wrong, and
-// clears the found flag of every target with a failed file. `state` must be
-// On or Off.
+// clears the found flag of every target with a failed file. A target that
+// could not be checked counts as failed. `state` must be On or Off.
 OptionWriteResult WriteOption(PlatformOps& ops, DetectionResult& detection,
                               int state, const char* key, WriteMode mode);
 

@@ -10,7 +10,6 @@ namespace {
 
 // The copy the profile API edits, and a file that shows how it reads a
 // UTF-8 byte-order mark.
-constexpr const char* kCopyName = "UnitPrefs.ini";
 constexpr const char* kBomSampleName = "BomSample.ini";
 
 bool StartsWithUtf8Bom(const std::string& bytes) {
@@ -66,7 +65,7 @@ bool EditedCopy(PlatformOps& ops, const std::string& before,
   std::string copy;
   std::string readBack;
   if ((StartsWithUtf8Bom(before) && !ProfileBomRule(ops, &rule)) ||
-      !ops.WritePrivateCopy(kCopyName, before, &copy)) {
+      !ops.WritePrivateCopy(kIniCopyName, before, &copy)) {
     return false;
   }
   const IniView expected =
@@ -82,8 +81,13 @@ bool EditedCopy(PlatformOps& ops, const std::string& before,
 
 IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* section, const char* key,
-                                     const char* value) {
+                                     const char* value,
+                                     CheckFailure* notOpened) {
   OpenedFile file(ops);
+  const auto leftAlone = [&](IniWriteResult result) {
+    if (notOpened != nullptr) *notOpened = file.failure();
+    return result;
+  };
   switch (file.Open(path, FileUse::kRewrite)) {
     case OpenOutcome::kOpened:
       break;
@@ -92,16 +96,21 @@ IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
     case OpenOutcome::kCannotCheck:
       return IniWriteResult::kCannotCheck;
     case OpenOutcome::kMissing:
+    case OpenOutcome::kInUse:
+    case OpenOutcome::kDenied:
+    case OpenOutcome::kOplockBreak:
     case OpenOutcome::kFailed:
-      return IniWriteResult::kUndone;
+      return leftAlone(IniWriteResult::kUndone);
   }
   // Every step allocates: running out of memory before the file is
   // rewritten leaves it alone, and after it is a write left unchecked.
   std::string before;
   std::string edited;
   try {
-    if (!file.Read(kMaxIniFileSize, &before) ||
-        !EditedCopy(ops, before, section, key, value, &edited)) {
+    if (!file.Read(kMaxIniFileSize, &before)) {
+      return leftAlone(LeaveAlone(ops, file));
+    }
+    if (!EditedCopy(ops, before, section, key, value, &edited)) {
       return LeaveAlone(ops, file);
     }
   } catch (const std::bad_alloc&) {

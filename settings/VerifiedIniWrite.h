@@ -5,6 +5,7 @@
 // file through the one handle that read it, and are read back.
 #pragma once
 
+#include "platform/OpenedFile.h"
 #include "platform/PlatformOps.h"
 
 enum class IniWriteResult {
@@ -31,6 +32,9 @@ enum class IniWriteResult {
 // removed, through the same handle, and a put-back counts only once it is
 // read back. Nothing is written to a path, and nothing to the file before
 // the edit was checked.
+// *notOpened, when given, says why a file left alone (kUndone) could not
+// be opened or read; it stays as it was otherwise.
 IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* section, const char* key,
-                                     const char* value);
+                                     const char* value,
+                                     CheckFailure* notOpened = nullptr);

@@ -34,3 +34,20 @@ LONG OpenRelative(HANDLE parent, const std::wstring& name,
   }
   return result;
 }
+
+OpenOutcome OutcomeOfStatus(LONG status) {
+  switch (status) {
+    case nt_status::kObjectNameNotFound:
+    case nt_status::kObjectPathNotFound:
+    case nt_status::kNotADirectory:
+      return OpenOutcome::kMissing;
+    case nt_status::kSharingViolation:
+    case nt_status::kDeletePending:
+      return OpenOutcome::kInUse;
+    case nt_status::kAccessDenied:
+      return OpenOutcome::kDenied;
+    default:
+      break;
+  }
+  return OpenOutcome::kFailed;
+}

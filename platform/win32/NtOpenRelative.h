@@ -21,6 +21,9 @@ constexpr LONG kOplockBreakInProgress = 0x00000108;
 constexpr LONG kObjectNameNotFound = static_cast<LONG>(0xC0000034);
 constexpr LONG kObjectPathNotFound = static_cast<LONG>(0xC000003A);
 constexpr LONG kNotADirectory = static_cast<LONG>(0xC0000103);
+constexpr LONG kAccessDenied = static_cast<LONG>(0xC0000022);
+constexpr LONG kSharingViolation = static_cast<LONG>(0xC0000043);
+constexpr LONG kDeletePending = static_cast<LONG>(0xC0000056);
 // Any status the call could not even be made for (ntdll without the
 // function, a name too long for a UNICODE_STRING).
 constexpr LONG kNotCalled = static_cast<LONG>(0xC0000001);
@@ -40,6 +43,21 @@ struct RelativeOpen {
 LONG OpenRelative(HANDLE parent, const std::wstring& name,
                   const RelativeOpen& how, HANDLE* opened,
                   ULONG_PTR* information);
+
+// What a failed NtCreateFile stands for: missing, held by another program
+// (a sharing violation, a delete pending behind another handle), denied,
+// or failed.
+OpenOutcome OutcomeOfStatus(LONG status);
+
+// Whether a reparse point redirects a name elsewhere: a junction, a mount
+// point, a symbolic link. Microsoft's "Reparse Point Tags" page gives such
+// tags the name-surrogate bit (IsReparseTagNameSurrogate); the others (WOF
+// compression, deduplication, cloud placeholders) only change how the
+// file's data is kept, and the file is opened as what it is.
+inline bool RedirectsName(DWORD attributes, DWORD tag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         IsReparseTagNameSurrogate(tag);
+}
 
 // The folder at `root` ("\\?\C:\", "\\server\share\") and then each of
 // `components`, as OpenFolder walks it: every component relative to the one

@@ -44,12 +44,13 @@ OpenOutcome CheckOpened(HANDLE folder, const std::wstring& name, HANDLE file,
       !GetFileInformationByHandle(file, &information)) {
     return OpenOutcome::kFailed;
   }
-  if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+  if (RedirectsName(tag.FileAttributes, tag.ReparseTag)) {
     return OpenOutcome::kLeadsElsewhere;
   }
   // Another name of the file may lie in a folder the user owns: what we
   // write there, they could read and change as their own.
-  if (use == FileUse::kRewrite && information.nNumberOfLinks != 1) {
+  if ((use == FileUse::kRewrite || use == FileUse::kAppend) &&
+      information.nNumberOfLinks != 1) {
     return OpenOutcome::kLeadsElsewhere;
   }
   // Wine follows a Unix symbolic link without showing it as a reparse
@@ -67,6 +68,75 @@ OpenOutcome CheckOpened(HANDLE folder, const std::wstring& name, HANDLE file,
 
 }  // namespace
 
+namespace {
+
+// How a file is opened for each use. A rewrite shares reading alone, so no
+// other writer comes between our read and our write, and asks for deletion
+// to take back a file it made; an append shares reading and writing with
+// other runs that log to the same file.
+RelativeOpen HowToOpen(FileUse use, ULONG options) {
+  switch (use) {
+    case FileUse::kRead:
+      return {GENERIC_READ | SYNCHRONIZE, kShareEverything, FILE_OPEN, options};
+    case FileUse::kAttributes:
+      return {FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareEverything, FILE_OPEN,
+              options};
+    case FileUse::kAppend:
+      return {FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE,
+              FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF, options};
+    case FileUse::kRewrite:
+      break;
+  }
+  return {GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE, FILE_SHARE_READ,
+          FILE_OPEN_IF, options};
+}
+
+// Whether two handles are of one file: the same volume and file index.
+bool SameFile(HANDLE first, HANDLE second) {
+  BY_HANDLE_FILE_INFORMATION a;
+  BY_HANDLE_FILE_INFORMATION b;
+  return GetFileInformationByHandle(first, &a) &&
+         GetFileInformationByHandle(second, &b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// A file that carries a reparse point which redirects no name (WOF
+// compression, deduplication, a cloud placeholder) was opened as the
+// reparse point itself, whose data is not the file's: it is opened again,
+// relative to the same folder, through the filter that keeps its data. The
+// second open could follow a link planted in between, so it counts only
+// when it reaches the very file the first one found.
+OpenOutcome OpenThroughFilter(HANDLE folder, const std::wstring& name,
+                              RelativeOpen how, HANDLE* file) {
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  if (!GetFileInformationByHandleEx(*file, FileAttributeTagInfo, &tag,
+                                    sizeof tag) ||
+      !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      RedirectsName(tag.FileAttributes, tag.ReparseTag)) {
+    return OpenOutcome::kOpened;
+  }
+  how.options &= ~static_cast<ULONG>(FILE_OPEN_REPARSE_POINT);
+  how.disposition = FILE_OPEN;
+  HANDLE reopened = nullptr;
+  ULONG_PTR information = 0;
+  const LONG status = OpenRelative(folder, name, how, &reopened, &information);
+  if (status < 0) return OutcomeOfStatus(status);
+  if (status == nt_status::kOplockBreakInProgress ||
+      !SameFile(*file, reopened)) {
+    CloseHandle(reopened);
+    return status == nt_status::kOplockBreakInProgress
+               ? OpenOutcome::kOplockBreak
+               : OpenOutcome::kLeadsElsewhere;
+  }
+  CloseHandle(*file);
+  *file = reopened;
+  return OpenOutcome::kOpened;
+}
+
+}  // namespace
+
 OpenOutcome Win32PlatformOps::OpenFileIn(OsHandle folder, const char* name,
                                          FileUse use, OsHandle* file,
                                          int* created) {
@@ -75,36 +145,27 @@ OpenOutcome Win32PlatformOps::OpenFileIn(OsHandle folder, const char* name,
   if (!AnsiToWide(name, &wideName) || !IsPlainName(wideName)) {
     return OpenOutcome::kFailed;
   }
-  // A rewrite shares reading alone, so no other writer comes between our
-  // read and our write, and asks for deletion to take back a file it made.
-  const ULONG options = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
-                        FILE_SYNCHRONOUS_IO_NONALERT |
-                        FILE_COMPLETE_IF_OPLOCKED;
-  const RelativeOpen how =
-      use == FileUse::kRead
-          ? RelativeOpen{GENERIC_READ | SYNCHRONIZE, kShareEverything,
-                         FILE_OPEN, options}
-          : RelativeOpen{GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE,
-                         FILE_SHARE_READ, FILE_OPEN_IF, options};
+  const RelativeOpen how = HowToOpen(
+      use, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
+               FILE_SYNCHRONOUS_IO_NONALERT | FILE_COMPLETE_IF_OPLOCKED);
   HANDLE opened = nullptr;
   ULONG_PTR information = 0;
   const LONG status =
       OpenRelative(folder, wideName, how, &opened, &information);
-  if (status == nt_status::kObjectNameNotFound ||
-      status == nt_status::kObjectPathNotFound) {
-    return OpenOutcome::kMissing;
-  }
-  if (status < 0) return OpenOutcome::kFailed;
+  if (status < 0) return OutcomeOfStatus(status);
   // FILE_COMPLETE_IF_OPLOCKED: where another program holds an oplock on
   // the file, NtCreateFile returns STATUS_OPLOCK_BREAK_IN_PROGRESS at once
   // instead of waiting for the break (Microsoft's ZwCreateFile and
   // NtCreateFile documentation). A user who holds the oplock could time a
-  // swap to our wait; the run gives up instead.
+  // swap to our wait; the caller tries again a moment later instead.
   const bool made = information == FILE_CREATED;
   if (status == nt_status::kOplockBreakInProgress) {
-    return Refuse(opened, made, OpenOutcome::kFailed);
+    return Refuse(opened, made, OpenOutcome::kOplockBreak);
   }
-  const OpenOutcome checked = CheckOpened(folder, wideName, opened, use);
+  OpenOutcome checked = CheckOpened(folder, wideName, opened, use);
+  if (checked == OpenOutcome::kOpened && !made) {
+    checked = OpenThroughFilter(folder, wideName, how, &opened);
+  }
   if (checked != OpenOutcome::kOpened) return Refuse(opened, made, checked);
   *file = opened;
   *created = made ? 1 : 0;
@@ -155,3 +216,18 @@ int Win32PlatformOps::DeleteOpenedFile(OsHandle file) {
              ? 1
              : 0;
 }
+
+int Win32PlatformOps::AppendToOpenedFile(OsHandle file,
+                                         const std::string& line) {
+  // A handle with FILE_APPEND_DATA and no FILE_WRITE_DATA writes at the
+  // end of the file, wherever another run's line went.
+  const std::string text = line + "\r\n";
+  DWORD written = 0;
+  return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
+                   nullptr) &&
+                 written == text.size()
+             ? 1
+             : 0;
+}
+
+void Win32PlatformOps::Pause(unsigned milliseconds) { Sleep(milliseconds); }

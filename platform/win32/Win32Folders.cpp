@@ -16,10 +16,13 @@
 
 namespace {
 
-// What a folder is opened for: listing it and reaching through it, and
-// reading its attributes to see whether it is a link.
-constexpr ACCESS_MASK kFolderAccess =
-    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// What a folder is opened for: its attributes alone, to see whether it is
+// a link. Opening relative to it needs no access on its handle, and an
+// open that asks for no data access is one that no other program's sharing
+// can refuse and that breaks no oplock ("Creating and Opening Files",
+// "Oplock Semantics"): a user who holds a folder on the way shut stops
+// nothing.
+constexpr ACCESS_MASK kFolderAccess = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
   return text.compare(0, wcslen(prefix), prefix) == 0;
@@ -135,20 +138,17 @@ OpenOutcome OpenComponent(HANDLE parent, const std::wstring& name,
   HANDLE handle = nullptr;
   ULONG_PTR information = 0;
   const LONG status = OpenRelative(parent, name, how, &handle, &information);
-  if (status == nt_status::kObjectNameNotFound ||
-      status == nt_status::kObjectPathNotFound ||
-      status == nt_status::kNotADirectory) {
-    return OpenOutcome::kMissing;
-  }
-  if (status < 0) return OpenOutcome::kFailed;
+  if (status < 0) return OutcomeOfStatus(status);
   ScopedHandle component = {handle};
-  if (status == nt_status::kOplockBreakInProgress) return OpenOutcome::kFailed;
+  if (status == nt_status::kOplockBreakInProgress) {
+    return OpenOutcome::kOplockBreak;
+  }
   FILE_ATTRIBUTE_TAG_INFO tag;
   if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag,
                                     sizeof tag)) {
     return OpenOutcome::kFailed;
   }
-  if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+  if (RedirectsName(tag.FileAttributes, tag.ReparseTag)) {
     return LinkOutcome(handle, tag.ReparseTag);
   }
   component.handle = nullptr;
@@ -168,9 +168,14 @@ std::wstring FinalName(HANDLE parent, HANDLE child, const std::wstring& name) {
   }
   const LONGLONG id = static_cast<LONGLONG>(
       (ULONGLONG{opened.nFileIndexHigh} << 32) | opened.nFileIndexLow);
+  // Listing needs a handle of the parent that may list it.
+  const ScopedHandle lister = {ReOpenFile(parent, FILE_LIST_DIRECTORY,
+                                          kShareEverything,
+                                          FILE_FLAG_BACKUP_SEMANTICS)};
+  if (lister.handle == INVALID_HANDLE_VALUE) return name;
   std::vector<unsigned char> buffer(64 * 1024);
   for (FILE_INFO_BY_HANDLE_CLASS listing = FileIdBothDirectoryRestartInfo;
-       GetFileInformationByHandleEx(parent, listing, buffer.data(),
+       GetFileInformationByHandleEx(lister.handle, listing, buffer.data(),
                                     static_cast<DWORD>(buffer.size()));
        listing = FileIdBothDirectoryInfo) {
     for (std::size_t offset = 0;;) {
@@ -208,11 +213,19 @@ OpenOutcome OpenFolderFromRoot(const std::wstring& root,
                                       kShareEverything, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
   if (current.handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ||
-                   error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME
-               ? OpenOutcome::kMissing
-               : OpenOutcome::kFailed;
+    switch (GetLastError()) {
+      case ERROR_PATH_NOT_FOUND:
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_BAD_NETPATH:
+      case ERROR_BAD_NET_NAME:
+        return OpenOutcome::kMissing;
+      case ERROR_SHARING_VIOLATION:
+        return OpenOutcome::kInUse;
+      case ERROR_ACCESS_DENIED:
+        return OpenOutcome::kDenied;
+      default:
+        return OpenOutcome::kFailed;
+    }
   }
   // The walk is checked against the root's own final path, so that a subst
   // drive or a share, whose final path is another spelling of the same

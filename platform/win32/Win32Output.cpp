@@ -1,4 +1,4 @@
-// The program's output: console and streams, the log file, the debugger,
+// The program's output: console and streams, the debugger,
 // message boxes, and text converted between code pages for them.
 #include <windows.h>
 
@@ -13,20 +13,6 @@ HANDLE StreamHandle(StdStream stream) {
 }
 
 }  // namespace
-
-int Win32PlatformOps::AppendLine(const char* path, const std::string& line) {
-  const ScopedHandle file = {
-      CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (file.handle == INVALID_HANDLE_VALUE) return 0;
-  const std::string text = line + "\r\n";
-  DWORD written = 0;
-  return WriteFile(file.handle, text.data(), static_cast<DWORD>(text.size()),
-                   &written, nullptr) &&
-                 written == text.size()
-             ? 1
-             : 0;
-}
 
 void Win32PlatformOps::DescribeRun(std::string* utcTime, std::string* computer,
                                    std::string* user) {

@@ -35,13 +35,14 @@ class Win32PlatformOps final : public PlatformOps {
                      std::string* bytes) override;
   int RewriteOpenedFile(OsHandle file, const std::string& bytes) override;
   int DeleteOpenedFile(OsHandle file) override;
+  int AppendToOpenedFile(OsHandle file, const std::string& line) override;
+  void Pause(unsigned milliseconds) override;
   int WritePrivateCopy(const char* name, const std::string& bytes,
                        std::string* path) override;
   int ReadPrivateCopy(const std::string& path, std::string* bytes) override;
   void RemovePrivateFolder() override;
   int IsProgramRunning(OsHandle program) override;
   int ListProfileDirs(std::string* dirs) override;
-  int AppendLine(const char* path, const std::string& line) override;
   void DescribeRun(std::string* utcTime, std::string* computer,
                    std::string* user) override;
   int AnsiToCodePage(const std::string& ansi, unsigned codePage,

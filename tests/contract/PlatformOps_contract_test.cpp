@@ -251,7 +251,7 @@ TEST_F(PlatformContract, FilesInUsersFoldersAreReachedThroughHandlesAlone) {
   ASSERT_NE(0, ops.ReadOpenedFile(file, binary.size(), &bytes));
   EXPECT_EQ(binary, bytes) << "a longer file shrinks";
   EXPECT_EQ(0, ops.ReadOpenedFile(file, binary.size() - 1, &bytes));
-  EXPECT_EQ(OpenOutcome::kFailed,
+  EXPECT_EQ(OpenOutcome::kInUse,
             open("UnitPrefs.ini", FileUse::kRewrite, &other));
   ASSERT_EQ(OpenOutcome::kOpened, open("UNITPREFS.INI", FileUse::kRead, &other))
       << "a reader gets in";

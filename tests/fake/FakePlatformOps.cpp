@@ -59,14 +59,14 @@ std::uint32_t GetU32(const char*& cursor) {
 
 const char* FakePlatformOps::NameOf(Op op) {
   static const char* const kNames[kOpCount] = {
-      "GetWindowsDir",      "OpenFolder",       "ReadRegistryValue",
-      "GetVersionInfoSize", "GetVersionInfo",   "QueryVersionValue",
-      "ReadIniInt",         "WriteIniString",   "CreateNamedMutex",
-      "OpenProcessToken",   "GetTokenGroups",   "AllocateAdministratorsSid",
-      "EqualSids",          "AllocateZeroed",   "ExpandEnvironment",
-      "ReadIniString",      "OpenFileIn",       "ReadOpenedFile",
-      "RewriteOpenedFile",  "DeleteOpenedFile", "IsProgramRunning",
-      "ListProfileDirs",    "AppendLine",       "CreateAdminOnlyMutex",
+      "GetWindowsDir",      "OpenFolder",         "ReadRegistryValue",
+      "GetVersionInfoSize", "GetVersionInfo",     "QueryVersionValue",
+      "ReadIniInt",         "WriteIniString",     "CreateNamedMutex",
+      "OpenProcessToken",   "GetTokenGroups",     "AllocateAdministratorsSid",
+      "EqualSids",          "AllocateZeroed",     "ExpandEnvironment",
+      "ReadIniString",      "OpenFileIn",         "ReadOpenedFile",
+      "RewriteOpenedFile",  "DeleteOpenedFile",   "IsProgramRunning",
+      "ListProfileDirs",    "AppendToOpenedFile", "CreateAdminOnlyMutex",
       "WritePrivateCopy",   "ReadPrivateCopy",
   };
   return kNames[static_cast<int>(op)];
@@ -505,6 +505,9 @@ OpenOutcome FakePlatformOps::OpenFolder(const char* path, OsHandle* folder) {
     if (folderLinks_.count(lower.substr(0, end)) != 0) {
       return OpenOutcome::kLeadsElsewhere;
     }
+    if (mountPoints_.count(lower.substr(0, end)) != 0) {
+      return OpenOutcome::kCannotCheck;
+    }
     if (end == std::string::npos) break;
   }
   if (!DirectoryExists(lower)) return OpenOutcome::kMissing;
@@ -536,20 +539,27 @@ OpenOutcome FakePlatformOps::OpenFileIn(OsHandle folder, const char* name,
   const std::string path = dir + "\\" + fileName;
   if (!DirectoryExists(dir)) return OpenOutcome::kMissing;
   if (folderLinks_.count(path) != 0) return OpenOutcome::kLeadsElsewhere;
+  if (use != FileUse::kAttributes) {
+    const OpenOutcome held = UserHoldOn(path);
+    if (held != OpenOutcome::kOpened) return held;
+  }
   auto it = files_.find(path);
   if (it == files_.end()) {
-    if (use == FileUse::kRead) return OpenOutcome::kMissing;
+    if (use == FileUse::kRead || use == FileUse::kAttributes) {
+      return OpenOutcome::kMissing;
+    }
     it = files_.emplace(path, std::make_shared<std::string>()).first;
     *created = 1;
-  } else if (use == FileUse::kRewrite) {
+  } else if (use == FileUse::kRewrite || use == FileUse::kAppend) {
     const FileText& text = it->second;
     const auto names = std::count_if(
         files_.begin(), files_.end(),
         [&text](const auto& named) { return named.second == text; });
     if (names != 1) return OpenOutcome::kLeadsElsewhere;
     for (const auto& [handle, held] : heldFiles_) {
-      if (held.file == text && held.use == FileUse::kRewrite) {
-        return OpenOutcome::kFailed;
+      if (use == FileUse::kRewrite && held.file == text &&
+          held.use == FileUse::kRewrite) {
+        return OpenOutcome::kInUse;
       }
     }
   }
@@ -557,6 +567,29 @@ OpenOutcome FakePlatformOps::OpenFileIn(OsHandle folder, const char* name,
   openHandles_[*file] = "";
   heldFiles_[*file] = {path, spelled, it->second, use};
   return OpenOutcome::kOpened;
+}
+
+void FakePlatformOps::MountVolumeAt(const std::string& folder) {
+  mountPoints_.insert(Resolve(folder));
+}
+
+void FakePlatformOps::HoldShut(const std::string& path, OpenOutcome answer) {
+  heldShut_[Resolve(path)] = answer;
+}
+
+void FakePlatformOps::HoldOplock(const std::string& path, int opens) {
+  oplocks_[Resolve(path)] = opens;
+}
+
+OpenOutcome FakePlatformOps::UserHoldOn(const std::string& lowerPath) {
+  const auto held = heldShut_.find(lowerPath);
+  if (held != heldShut_.end()) return held->second;
+  const auto oplock = oplocks_.find(lowerPath);
+  if (oplock == oplocks_.end() || oplock->second == 0) {
+    return OpenOutcome::kOpened;
+  }
+  if (oplock->second != kEveryCall) --oplock->second;
+  return OpenOutcome::kOplockBreak;
 }
 
 int FakePlatformOps::ReadOpenedFile(OsHandle file, std::size_t maxSize,
@@ -646,13 +679,17 @@ int FakePlatformOps::ListProfileDirs(std::string* dirs) {
   return 1;
 }
 
-int FakePlatformOps::AppendLine(const char* path, const std::string& line) {
-  if (ShouldFail(Op::AppendLine)) return 0;
-  if (!DirectoryExists(ParentOf(Lower(path)))) return 0;
-  FileText& stored = files_[Lower(path)];
-  if (stored == nullptr) stored = std::make_shared<std::string>();
-  *stored += line + "\r\n";
+int FakePlatformOps::AppendToOpenedFile(OsHandle file,
+                                        const std::string& line) {
+  if (ShouldFail(Op::AppendToOpenedFile)) return 0;
+  const Held& held = heldFiles_.at(file);
+  if (held.file == nullptr || held.use != FileUse::kAppend) return 0;
+  *held.file += line + "\r\n";
   return 1;
+}
+
+void FakePlatformOps::Pause(unsigned milliseconds) {
+  pausedMilliseconds += milliseconds;
 }
 
 void FakePlatformOps::DescribeRun(std::string* utcTime, std::string* computer,

@@ -41,7 +41,7 @@ class FakePlatformOps final : public PlatformOps {
     DeleteOpenedFile,
     IsProgramRunning,
     ListProfileDirs,
-    AppendLine,
+    AppendToOpenedFile,
     CreateAdminOnlyMutex,
     WritePrivateCopy,
     ReadPrivateCopy,
@@ -120,6 +120,24 @@ class FakePlatformOps final : public PlatformOps {
   // name (hard link) for an existing file.
   void LinkFolder(const std::string& link, const std::string& target);
   void LinkFile(const std::string& existing, const std::string& alias);
+  // Another volume mounted in a folder: where a path through it leads
+  // cannot be checked against the path.
+  void MountVolumeAt(const std::string& folder);
+  // A user's handle on a file or a folder that shares nothing: every open
+  // of it, or through it, that asks for data gets `answer` (kDenied models
+  // a DACL that shuts the caller out instead). Opens for attributes alone
+  // pass, as sharing checks only data access ("Creating and Opening
+  // Files").
+  void HoldShut(const std::string& path,
+                OpenOutcome answer = OpenOutcome::kInUse);
+  // A user's oplock on a file or folder: the next `opens` opens of it meet
+  // the break in progress (STATUS_OPLOCK_BREAK_IN_PROGRESS: with
+  // FILE_COMPLETE_IF_OPLOCKED, NtCreateFile returns at once, Microsoft's
+  // "NtCreateFile" and "Oplock Semantics" pages); kEveryCall while the
+  // holder never lets go. Opens for attributes alone break no oplock.
+  void HoldOplock(const std::string& path, int opens);
+  // How long the run paused, in all.
+  unsigned long pausedMilliseconds = 0;
   // A user's rename of a folder or a file: what was under `from` is now
   // under `to`, and a handle opened on any of it follows, as Windows'
   // handles do.
@@ -225,13 +243,15 @@ class FakePlatformOps final : public PlatformOps {
                      std::string* bytes) override;
   int RewriteOpenedFile(OsHandle file, const std::string& bytes) override;
   int DeleteOpenedFile(OsHandle file) override;
+  int AppendToOpenedFile(OsHandle file, const std::string& line) override;
+  void Pause(unsigned milliseconds) override;
   int WritePrivateCopy(const char* name, const std::string& bytes,
                        std::string* path) override;
   int ReadPrivateCopy(const std::string& path, std::string* bytes) override;
   void RemovePrivateFolder() override;
   int IsProgramRunning(OsHandle program) override;
   int ListProfileDirs(std::string* dirs) override;
-  int AppendLine(const char* path, const std::string& line) override;
+
   void DescribeRun(std::string* utcTime, std::string* computer,
                    std::string* user) override;
   int AnsiToCodePage(const std::string& ansi, unsigned codePage,
@@ -279,6 +299,9 @@ class FakePlatformOps final : public PlatformOps {
   // A path as the file system resolves it: lower case and, unless
   // withoutLinks, folder links followed.
   std::string Resolve(const std::string& path, bool withoutLinks = false) const;
+  // What a user's handle or oplock on `lowerPath` answers an open that
+  // asks for data; kOpened where nothing stands in its way.
+  OpenOutcome UserHoldOn(const std::string& lowerPath);
   // The profile functions' reading of a file's text: its UTF-8 byte-order
   // mark moved to *bom where they skip it.
   std::string ProfileText(const std::string& text, std::string* bom) const;
@@ -288,10 +311,13 @@ class FakePlatformOps final : public PlatformOps {
                               unsigned long* lastError);
 
   int calls_[kOpCount] = {};
-  std::map<int, std::set<int>> failures_;     // op -> call indexes (or -1)
-  std::map<int, std::set<int>> outOfMemory_;  // op -> call indexes
-  std::map<int, WriteFault> writeFaults_;     // WriteIniString call -> fault
-  std::set<std::string> directories_;         // lower-case paths
+  std::map<int, std::set<int>> failures_;        // op -> call indexes (or -1)
+  std::map<int, std::set<int>> outOfMemory_;     // op -> call indexes
+  std::map<int, WriteFault> writeFaults_;        // WriteIniString call -> fault
+  std::set<std::string> directories_;            // lower-case paths
+  std::map<std::string, OpenOutcome> heldShut_;  // lower-case paths
+  std::set<std::string> mountPoints_;            // lower-case paths
+  std::map<std::string, int> oplocks_;  // lower-case path -> opens to break
   // Lower-case paths of folder links and what they lead to.
   std::map<std::string, std::string> folderLinks_;
   // A file's bytes, shared with every handle open on it and every second

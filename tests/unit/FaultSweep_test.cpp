@@ -130,15 +130,21 @@ void CheckRun(const FakePlatformOps& ops, const RunResult& run, Ending ending,
   }
 
   for (int target = 0; target < 3; ++target) {
-    // A target missing from the dialog was told about at start-up.
+    // A target missing from the dialog was told about at start-up, or
+    // (one that could not be checked, never called missing or old) under
+    // the error box on OK.
     if (!refused &&
         !FoundFlag(run.state.detection, static_cast<ScanTarget>(target))) {
       const bool listedAtStart =
           warnings.find(kDisplayLines[target]) != std::string::npos;
       const bool lostByFailedWrite =
           errorReport.find(kDisplayLines[target]) != std::string::npos;
+      const bool unchecked =
+          run.state.detection.probeFailure[target] != CheckFailure::kNone;
       check.Expect(
-          listedAtStart || lostByFailedWrite,
+          unchecked ? !listedAtStart &&
+                          (lostByFailedWrite || ending == Ending::Cancel)
+                    : listedAtStart || lostByFailedWrite,
           std::string("unused target was reported: ") + kDisplayLines[target]);
     }
     // A target under "End" had every one of its files written.

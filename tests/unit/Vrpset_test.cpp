@@ -14,6 +14,7 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ExitStatus.h"
 #include "cli/Verbs.h"
+#include "platform/OpenedFile.h"
 #include "settings/SkipSetting.h"
 #include "tests/fake/FakePlatformOps.h"
 
@@ -157,6 +158,8 @@ constexpr const char* kIsisIniB =
     "C:\\WINDOWS\\Pixtran\\Norvel RX-M7710B\\UnitPrefs.ini";
 constexpr const char* kCaptureIni = "C:\\Lumora\\UnitPrefs.ini";
 constexpr const char* kCaptureExe = "C:\\Lumora\\LumoraApp.exe";
+constexpr const char* kTwainProbe =
+    "C:\\WINDOWS\\twain_32\\Norvtw32\\NorvM7720.ds";
 const std::string kOn = "[Special]\r\nEnableVeloRidePass=1\r\n";
 const std::string kOff = "[Special]\r\nEnableVeloRidePass=0\r\n";
 
@@ -196,6 +199,19 @@ void ExpectPlantedFileRefused(FakePlatformOps& ops,
                 .at("files")
                 .at(0)
                 .at("result"));
+}
+// The capture application's probe behind that link: the target cannot be
+// checked, says why, and its file behind the same link is never written.
+void ExpectCaptureBehindALink(FakePlatformOps& ops,
+                              const ConsoleText& console) {
+  EXPECT_EQ(kOff, ops.IniText(kPlanted));
+  EXPECT_NE(std::string::npos,
+            console.err.find("Lumora cannot be checked: " +
+                             std::string(kCaptureExe) + ": behind a link."));
+  const auto lumora = nlohmann::json::parse(console.out).at("targets").at(2);
+  EXPECT_EQ("cannot be checked", lumora.at("status"));
+  EXPECT_EQ("behind a link", lumora.at("reason"));
+  EXPECT_EQ("failed", lumora.at("result"));
 }
 const std::string kBomOff = "\xEF\xBB\xBF" + kOff;
 void ExpectTestOn(FakePlatformOps& ops, const ConsoleText&) {
@@ -540,7 +556,7 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        true,
        true,
        kOn,
-       &ExpectPlantedFileRefused},
+       &ExpectCaptureBehindALink},
       // Another program holds the TWAIN file shut while it is read first.
       {"set off: a file that cannot be read is never \"already set\"",
        [](auto& ops) {
@@ -552,16 +568,198 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        true,
        false,
        kOff},
-      {"set on: TWAIN's driver file held shut is not taken for new enough",
+      {"set on: TWAIN's driver file held shut cannot be checked",
        [](auto& ops) {
          Install(ops, kOff, kOff);
-         ops.FailCall(FakePlatformOps::Op::OpenFileIn, 0);
+         ops.HoldShut(kTwainProbe);
+       },
+       {"set", "on"},
+       exit_status::kPartial,
+       true,
+       true,
+       "",
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos,
+                   console.err.find(
+                       "TWAIN cannot be checked: " + std::string(kTwainProbe) +
+                       ": held by another program."));
+         EXPECT_EQ(kOn, ops.IniText(kCaptureIni));
+         ConsoleText test;
+         EXPECT_EQ(exit_status::kNoMatch,
+                   RunConsoleCommand(ops, {"test", "on"}, &test))
+             << "no match, never a match nor not applicable";
+       }},
+      {"set on: the one program there held shut is never not applicable",
+       [](auto& ops) {
+         ops.AddFileWithVersion(kTwainProbe, "9.0");
+         ops.HoldShut(kTwainProbe);
+       },
+       {"set", "on"},
+       exit_status::kPartial,
+       true,
+       true,
+       ""},
+      {"set on: an oplock let go after two breaks is waited for",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.HoldOplock(kTwainProbe, 2);
        },
        {"set", "on"},
        exit_status::kSuccess,
        true,
        false,
+       kOn,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(2 * kOplockPauseMilliseconds, ops.pausedMilliseconds);
+       }},
+      {"set on: an oplock never let go is waited for briefly, then reported",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.HoldOplock(kTwainIni, FakePlatformOps::kEveryCall);
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kPartial,
+       true,
+       true,
+       "",
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_GE(3 * kOplockRetries * kOplockPauseMilliseconds,
+                   ops.pausedMilliseconds);
+         const auto twain =
+             nlohmann::json::parse(console.out).at("targets").at(0);
+         EXPECT_EQ("failed", twain.at("files").at(0).at("result"));
+         EXPECT_EQ("held by another program",
+                   twain.at("files").at(0).at("reason"));
+       }},
+      {"detect: an INI file held shut is reported, never a value",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.HoldShut(kCaptureIni);
+       },
+       {"detect", "off"},
+       exit_status::kNoMatch,
+       false,
+       true,
+       "",
+       [](auto& ops, const ConsoleText&) {
+         ConsoleText query;
+         RunConsoleCommand(ops, {"query", "/fo", "json"}, &query);
+         const auto file = nlohmann::json::parse(query.out)
+                               .at("targets")
+                               .at(2)
+                               .at("files")
+                               .at(0);
+         EXPECT_EQ("unreadable", file.at("value"));
+         EXPECT_EQ("held by another program", file.at("reason"));
+       }},
+      {"test off: an INI file one byte over the limit cannot be read",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.SetIniText(
+             kCaptureIni,
+             kOff + std::string(kMaxIniFileSize - kOff.size() + 1, ';'));
+       },
+       {"test", "off"},
+       exit_status::kNoMatch,
+       false,
+       true,
+       "",
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos, console.err.find(": cannot be read."));
+         ops.SetIniText(kCaptureIni,
+                        kOff + std::string(kMaxIniFileSize - kOff.size(), ';'));
+         ConsoleText atTheLimit;
+         EXPECT_EQ(exit_status::kSuccess,
+                   RunConsoleCommand(ops, {"test", "off"}, &atTheLimit));
+       }},
+      {"set on: another volume mounted on an ISIS model folder",
+       [](auto& ops) {
+         InstallWithoutTheRx7710BFolder(ops);
+         ops.AddDirectory("C:\\WINDOWS\\Pixtran\\Norvel RX-M7710B");
+         ops.MountVolumeAt("C:\\WINDOWS\\Pixtran\\Norvel RX-M7710B");
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOn,
+       [](auto&, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos,
+                   console.err.find(std::string(kIsisIniB) +
+                                    " was not written: where its path leads "
+                                    "cannot be checked"));
+         EXPECT_EQ("refused: the path cannot be checked",
+                   nlohmann::json::parse(console.out)
+                       .at("targets")
+                       .at(1)
+                       .at("files")
+                       .at(1)
+                       .at("result"));
+       }},
+      {"set /force: LumoraApp.exe that cannot be opened counts as running",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.beforeCall = [&ops](int) {
+           if (ops.CallCount(FakePlatformOps::Op::ReadOpenedFile) >= 4) {
+             ops.FailCall(FakePlatformOps::Op::OpenFileIn);
+           }
+         };
+       },
+       {"set", "on"},
+       exit_status::kBusy,
+       false,
+       true,
        ""},
+      {"set on: a file made and then cut short goes again",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.RemoveIni(kCaptureIni);
+         ops.FailCall(FakePlatformOps::Op::RewriteOpenedFile, 1);
+       },
+       {"set", "on"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOn,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(std::nullopt, ops.IniText(kCaptureIni));
+       }},
+      {"set /log: a log folder replaced by a link gets no log",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.AddDirectory("C:\\Users\\Public\\Elsewhere");
+         ops.LinkFolder("C:\\logs", "C:\\Users\\Public\\Elsewhere");
+       },
+       {"set", "on", "/log:C:\\logs\\vrp.log"},
+       exit_status::kSuccess,
+       true,
+       true,
+       kOn,
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_EQ(std::nullopt,
+                   ops.IniText("C:\\Users\\Public\\Elsewhere\\vrp.log"));
+         EXPECT_NE(std::string::npos, console.err.find(": behind a link."));
+       }},
+      {"query: a VirtualStore copy held shut is listed, never dropped",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         const std::string copy =
+             "C:\\Users\\admin\\AppData\\Local\\VirtualStore"
+             "\\WINDOWS\\twain_32\\Norvtw32\\UnitPrefs.ini";
+         ops.SetIniText(copy, kOn);
+         ops.HoldShut(copy);
+       },
+       {"query", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         const auto copies =
+             nlohmann::json::parse(console.out).at("virtualStore");
+         ASSERT_EQ(1u, copies.size());
+         EXPECT_EQ("unreadable", copies.at(0).at("value"));
+       }},
       {"set on: Lumora installed at a drive root",
        [](auto& ops) {
          Install(ops, kOff, kOff);
