@@ -70,7 +70,17 @@ class Win32PlatformOps final : public PlatformOps {
                    const char* caption) override;
 
  private:
-  // The run's private folder, without a trailing backslash; empty until
-  // the first copy is written.
-  std::wstring privateFolder_;
+  // A private copy's path (UTF-8 of the wide path, see WritePrivateCopy)
+  // as the wide functions take it; false when it is no such text.
+  static bool CopyPathToWide(const char* path, std::wstring* wide);
+
+  // The run's private folder, held open (a HANDLE) without sharing
+  // deletion from its making until RemovePrivateFolder; null until the
+  // first copy is written.
+  OsHandle privateFolder_ = nullptr;
+  // Its final path ("\\?\C:\...\vrp-..."), without a trailing backslash.
+  std::wstring privateFolderPath_;
+  // The last version string QueryVersionValue handed out, in the ANSI code
+  // page; valid until its next call.
+  std::string versionText_;
 };

@@ -1,10 +1,14 @@
 // Windows' version functions, handed only private copies of the files
-// they look into.
+// they look into. Their wide forms: a copy's path may hold characters the
+// ANSI code page cannot spell. The logic still gets ANSI text.
 #include <windows.h>
 
 #include <cstddef>
+#include <cwchar>
+#include <string>
 
 #include "platform/win32/SystemLibrary.h"
+#include "platform/win32/Win32FileNames.h"
 #include "platform/win32/Win32PlatformOps.h"
 
 namespace {
@@ -15,9 +19,9 @@ namespace {
 struct VersionFunctions {
   bool tried = false;
   HMODULE module = nullptr;  // stays loaded for the life of the process
-  decltype(&GetFileVersionInfoSizeA) getSize = nullptr;
-  decltype(&GetFileVersionInfoA) getInfo = nullptr;
-  decltype(&VerQueryValueA) queryValue = nullptr;
+  decltype(&GetFileVersionInfoSizeW) getSize = nullptr;
+  decltype(&GetFileVersionInfoW) getInfo = nullptr;
+  decltype(&VerQueryValueW) queryValue = nullptr;
 };
 VersionFunctions g_version;
 
@@ -28,12 +32,12 @@ const VersionFunctions* Version() {
     g_version.tried = true;
     g_version.module = LoadSystemLibrary("version.dll");
     if (g_version.module != nullptr) {
-      g_version.getSize = LookUpFunction<decltype(&GetFileVersionInfoSizeA)>(
-          g_version.module, "GetFileVersionInfoSizeA");
-      g_version.getInfo = LookUpFunction<decltype(&GetFileVersionInfoA)>(
-          g_version.module, "GetFileVersionInfoA");
-      g_version.queryValue = LookUpFunction<decltype(&VerQueryValueA)>(
-          g_version.module, "VerQueryValueA");
+      g_version.getSize = LookUpFunction<decltype(&GetFileVersionInfoSizeW)>(
+          g_version.module, "GetFileVersionInfoSizeW");
+      g_version.getInfo = LookUpFunction<decltype(&GetFileVersionInfoW)>(
+          g_version.module, "GetFileVersionInfoW");
+      g_version.queryValue = LookUpFunction<decltype(&VerQueryValueW)>(
+          g_version.module, "VerQueryValueW");
     }
   }
   const bool complete =
@@ -46,8 +50,9 @@ const VersionFunctions* Version() {
 // makes the version functions read unmapped memory; the loader's own
 // mapping tells, without parsing the file by hand. A file the loader does
 // not take as a data file is left to the version functions to judge.
-bool VersionResourceLiesInFile(const char* path) {
-  const HMODULE file = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+bool VersionResourceLiesInFile(const std::wstring& path) {
+  const HMODULE file =
+      LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (file == nullptr) return true;
   bool inside = true;
   const HRSRC resource =
@@ -75,14 +80,22 @@ unsigned long Win32PlatformOps::GetVersionInfoSize(const char* path) {
   // resource, which counts as new enough: the same rule as for a file that
   // really has none. So does a file whose resource lies outside it.
   const VersionFunctions* version = Version();
-  if (version == nullptr || !VersionResourceLiesInFile(path)) return 0;
-  return version->getSize(path, nullptr);
+  std::wstring widePath;
+  if (version == nullptr || !CopyPathToWide(path, &widePath) ||
+      !VersionResourceLiesInFile(widePath)) {
+    return 0;
+  }
+  return version->getSize(widePath.c_str(), nullptr);
 }
 
 int Win32PlatformOps::GetVersionInfo(const char* path, unsigned long size,
                                      void* block) {
   const VersionFunctions* version = Version();
-  return version != nullptr && version->getInfo(path, 0, size, block) ? 1 : 0;
+  std::wstring widePath;
+  return version != nullptr && CopyPathToWide(path, &widePath) &&
+                 version->getInfo(widePath.c_str(), 0, size, block)
+             ? 1
+             : 0;
 }
 
 int Win32PlatformOps::QueryVersionValue(const void* block, const char* subBlock,
@@ -90,11 +103,38 @@ int Win32PlatformOps::QueryVersionValue(const void* block, const char* subBlock,
   void* found = nullptr;
   UINT foundLength = 0;
   const VersionFunctions* version = Version();
-  if (version == nullptr ||
-      !version->queryValue(block, subBlock, &found, &foundLength)) {
+  std::wstring wideSubBlock;
+  if (version == nullptr || !AnsiToWide(subBlock, &wideSubBlock) ||
+      !version->queryValue(block, wideSubBlock.c_str(), &found, &foundLength)) {
     return 0;
   }
-  *data = found;
-  *length = foundLength;
+  // Values under \StringFileInfo are UTF-16 in a wide block; the logic
+  // reads ANSI text, kept here until the next query. Everything else
+  // (\VarFileInfo\Translation, the root) is binary and goes as it is.
+  const std::wstring strings = L"\\StringFileInfo\\";
+  if (wideSubBlock.size() <= strings.size() ||
+      !SamePathText(wideSubBlock.substr(0, strings.size()), strings)) {
+    *data = found;
+    *length = foundLength;
+    return 1;
+  }
+  const std::size_t characters =
+      wcsnlen(static_cast<const wchar_t*>(found), foundLength);
+  versionText_.clear();
+  if (characters > 0) {
+    const int wideLength = static_cast<int>(characters);
+    const int ansiLength =
+        WideCharToMultiByte(CP_ACP, 0, static_cast<const wchar_t*>(found),
+                            wideLength, nullptr, 0, nullptr, nullptr);
+    if (ansiLength <= 0) return 0;
+    versionText_.assign(static_cast<std::size_t>(ansiLength), '\0');
+    if (WideCharToMultiByte(CP_ACP, 0, static_cast<const wchar_t*>(found),
+                            wideLength, &versionText_[0], ansiLength, nullptr,
+                            nullptr) != ansiLength) {
+      return 0;
+    }
+  }
+  *data = versionText_.c_str();
+  *length = static_cast<unsigned>(versionText_.size() + 1);
   return 1;
 }

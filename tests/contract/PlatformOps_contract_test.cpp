@@ -288,29 +288,113 @@ TEST_F(PlatformContract, PrivateCopiesAreReadAndRemovedWithTheirFolder) {
 }
 
 #ifdef _WIN32
-// The private folder is shut to all but SYSTEM, Administrators and the
-// caller.
+// The private folder under a temporary folder whose name the ANSI code page
+// cannot spell: its copies go through the profile and version functions;
+// it cannot be taken away while held; a copy another program holds stops
+// only itself from going, and the folder it kept is removed by the next
+// run. Then its security, where Windows keeps it.
 TEST_F(PlatformContract, Win32PrivateFolderAcl) {
-  // Wine keeps no DACL of a folder: it makes one up from the Unix mode. So
-  // this part speaks for Windows alone, where CreateDirectoryW gives the
-  // new folder the security descriptor it is handed (Microsoft's
-  // CreateDirectoryW documentation, lpSecurityAttributes).
-  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
-    GTEST_SKIP() << "Wine keeps no DACL of a folder";
-  }
+  const std::wstring temp =
+      std::wstring(root.begin(), root.end()) + L"\\\u03a4\u03b5\u03bc\u03c0";
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  wchar_t oldTmp[MAX_PATH] = L"";
+  ASSERT_LT(GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH), DWORD{MAX_PATH});
+  ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", temp.c_str()));
+  struct Restore {
+    const wchar_t* tmp;
+    ~Restore() { SetEnvironmentVariableW(L"TMP", *tmp ? tmp : nullptr); }
+  } restore = {oldTmp};
+  auto wide = [](const std::string& utf8) {
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
+                                    static_cast<int>(utf8.size()), &text[0],
+                                    static_cast<int>(text.size())));
+    return text;
+  };
+  world->InstallProbe(root + "\\probe.ds", kTwain9);
   std::string copy;
+  std::string probe;
+  std::wstring folders[2];
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_NE(0,
+              ops.WritePrivateCopy("UnitPrefs.ini", "[S]\r\nk=1\r\n", &copy));
+    ASSERT_NE(
+        0, ops.WritePrivateCopy(
+               "probe.ds", *world->ReadTextFile(root + "\\probe.ds"), &probe));
+    folders[round] = wide(copy).substr(0, wide(copy).rfind(L'\\'));
+    ASSERT_EQ(temp, folders[round].substr(0, temp.size()));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(
+                  folders[round].c_str(), DELETE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr))
+        << "nobody renames or removes the folder while it is held";
+    EXPECT_EQ(1, ops.ReadIniInt("S", "k", copy.c_str()));
+    ASSERT_NE(0, ops.WriteIniString("S", "k", "2", copy.c_str()));
+    std::string value;
+    ASSERT_NE(0, ops.ReadIniString("S", "k", copy.c_str(), &value));
+    EXPECT_EQ("2", value);
+    const unsigned long size = ops.GetVersionInfoSize(probe.c_str());
+    std::string block(size, '\0');
+    const void* data = nullptr;
+    unsigned length = 0;
+    ASSERT_NE(0, ops.GetVersionInfo(probe.c_str(), size, &block[0]));
+    ASSERT_NE(0, ops.QueryVersionValue(
+                     block.data(), "\\StringFileInfo\\040904b0\\FileVersion",
+                     &data, &length));
+    EXPECT_STREQ(kTwain9.fileVersion, static_cast<const char*>(data));
+    // Another program's handle on one copy: the other copy still goes, and
+    // the folder it keeps is the next run's to remove.
+    const std::wstring held = wide(round == 0 ? copy : probe);
+    const std::wstring other = wide(round == 0 ? probe : copy);
+    const HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    ops.RemovePrivateFolder();
+    CloseHandle(holder);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(other.c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(held.c_str()));
+  }
+
+  // Wine keeps no security descriptor of a folder: it makes one up from
+  // the Unix mode and owner (the user; a DACL for SYSTEM and the user; no
+  // label), so neither the owner nor the label nor the removal of a folder
+  // an earlier run left can be seen there. This part speaks for Windows
+  // alone, where NtCreateFile gives the new folder the security descriptor
+  // of its OBJECT_ATTRIBUTES (Microsoft's NtCreateFile documentation) and a
+  // caller may set a mandatory label up to its own integrity level
+  // ("Mandatory Integrity Control").
+  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
+    GTEST_SKIP() << "Wine keeps no security descriptor of a folder";
+  }
+  unsigned char admins[SECURITY_MAX_SID_SIZE];
+  DWORD adminsSize = sizeof admins;
+  BOOL elevated = FALSE;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins,
+                                 &adminsSize));
+  ASSERT_TRUE(CheckTokenMembership(nullptr, admins, &elevated));
   ASSERT_NE(0, ops.WritePrivateCopy("UnitPrefs.ini", "", &copy));
+  for (const std::wstring& folder : folders) {
+    EXPECT_EQ(elevated != FALSE,
+              GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        << "a folder an earlier run left, owned by Administrators, goes";
+  }
+  PSID owner = nullptr;
   PACL acl = nullptr;
+  PACL sacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, GetNamedSecurityInfoA(
-                               copy.substr(0, copy.rfind('\\')).c_str(),
-                               SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                               nullptr, nullptr, &acl, nullptr, &descriptor));
+  ASSERT_EQ(
+      ERROR_SUCCESS,
+      GetNamedSecurityInfoW(
+          wide(copy).substr(0, wide(copy).rfind(L'\\')).c_str(), SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+              LABEL_SECURITY_INFORMATION,
+          &owner, nullptr, &acl, &sacl, &descriptor));
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
   EXPECT_TRUE(control & SE_DACL_PROTECTED);
-  ASSERT_EQ(3, acl->AceCount);
+  ASSERT_EQ(elevated ? 2 : 3, acl->AceCount);
   const WELL_KNOWN_SID_TYPE kinds[] = {WinLocalSystemSid,
                                        WinBuiltinAdministratorsSid};
   for (DWORD index = 0; index < 2; ++index) {
@@ -318,17 +402,21 @@ TEST_F(PlatformContract, Win32PrivateFolderAcl) {
     ASSERT_TRUE(GetAce(acl, index, reinterpret_cast<void**>(&ace)));
     EXPECT_TRUE(IsWellKnownSid(&ace->SidStart, kinds[index])) << index;
   }
-  ACCESS_ALLOWED_ACE* caller = nullptr;
-  ASSERT_TRUE(GetAce(acl, 2, reinterpret_cast<void**>(&caller)));
-  HANDLE token = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-  unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD size = 0;
-  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
-  CloseHandle(token);
-  EXPECT_TRUE(EqualSid(&caller->SidStart,
-                       reinterpret_cast<TOKEN_USER*>(user)->User.Sid));
+  if (elevated) {
+    EXPECT_TRUE(IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                IsWellKnownSid(owner, WinLocalSystemSid));
+    SYSTEM_MANDATORY_LABEL_ACE* label = nullptr;
+    ASSERT_TRUE(sacl != nullptr &&
+                GetAce(sacl, 0, reinterpret_cast<void**>(&label)));
+    EXPECT_TRUE(IsWellKnownSid(&label->SidStart, WinHighLabelSid));
+    EXPECT_EQ(DWORD{SYSTEM_MANDATORY_LABEL_NO_WRITE_UP}, label->Mask);
+  } else {
+    ACCESS_ALLOWED_ACE* caller = nullptr;
+    ASSERT_TRUE(GetAce(acl, 2, reinterpret_cast<void**>(&caller)));
+    EXPECT_TRUE(EqualSid(&caller->SidStart, owner));
+  }
   LocalFree(descriptor);
+  ops.RemovePrivateFolder();
 }
 
 // Whether a program runs: this one does; a copy of it of the same name does

@@ -276,6 +276,43 @@ TEST_F(VrpsetE2E, PlantedLinksAreNotFollowed) {
   }
 }
 
+// TMP and TEMP naming a folder that does not exist, or one whose name the
+// ANSI code page cannot spell (an administrator's profile): set still
+// reads the probe, and leaves no private folder in either place.
+TEST_F(VrpsetE2E, AnyTemporaryFolderServes) {
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  const std::wstring greek = L"C:\\users\\Public\\\u03a4\u03b5\u03bc\u03c0";
+  CreateDirectoryW(greek.c_str(), nullptr);
+  // A child inherits this process's variables.
+  wchar_t saved[2][MAX_PATH];
+  ASSERT_LT(GetEnvironmentVariableW(L"TMP", saved[0], MAX_PATH),
+            DWORD{MAX_PATH});
+  ASSERT_LT(GetEnvironmentVariableW(L"TEMP", saved[1], MAX_PATH),
+            DWORD{MAX_PATH});
+  for (const std::wstring& temp :
+       {std::wstring(L"C:\\vrp-no-such-temp"), greek}) {
+    install.InstallTwain(kTwain9);
+    ScannerInstall::WriteFile(install.TwainIni(), kOff);
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+      SetEnvironmentVariableW(name, temp.c_str());
+    }
+    const ConsoleRun run = RunConsoleProgram("vrpset.exe", "set on");
+    for (int index = 0; index < 2; ++index) {
+      SetEnvironmentVariableW(index ? L"TEMP" : L"TMP", saved[index]);
+    }
+    EXPECT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ(1, ScannerInstall::ReadOption(install.TwainIni()));
+    for (const std::wstring& used : {temp, std::wstring(windows) + L"\\Temp"}) {
+      WIN32_FIND_DATAW found;
+      const HANDLE left = FindFirstFileW((used + L"\\vrp-*").c_str(), &found);
+      EXPECT_EQ(INVALID_HANDLE_VALUE, left) << "a private folder is left";
+      if (left != INVALID_HANDLE_VALUE) FindClose(left);
+    }
+  }
+  RemoveDirectoryW(greek.c_str());
+}
+
 TEST_F(VrpsetE2E, FileThatCannotBeWrittenMakesTheRunPartial) {
   InstallTwainAndIsis(kOff, kOff);
   ScannerInstall::RemoveTree(
