@@ -313,6 +313,62 @@ TEST_F(VrpsetE2E, AnyTemporaryFolderServes) {
   RemoveDirectoryW(greek.c_str());
 }
 
+// What a user holds open without sharing, or links, is reported or passed,
+// never skipped: TWAIN's driver file held shut cannot be checked; a
+// folder on the way held shut stops nothing; UnitPrefs.ini made a link to
+// a user's file (which Wine follows without showing it) is refused, and so
+// is a log whose folder is a link.
+TEST_F(VrpsetE2E, WhatAUserHoldsOrLinksIsNeverSkipped) {
+  InstallTwainAndIsis(kOff, kOff);
+  const std::string twain = install.TwainIni();
+  const std::string folder = twain.substr(0, twain.find_last_of('\\'));
+  const std::string probe = folder + "\\NorvM7720.ds";
+  HANDLE held = CreateFileA(probe.c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  const ConsoleRun set = RunConsoleProgram("vrpset.exe", "set on");
+  const ConsoleRun test = RunConsoleProgram("vrpset.exe", "test on");
+  CloseHandle(held);
+  EXPECT_EQ(4u, set.status);
+  EXPECT_NE(std::string::npos,
+            set.err.find("NorvM7720.ds: held by another program"))
+      << set.err;
+  EXPECT_EQ(kOff, ScannerInstall::ReadFile(twain));
+  EXPECT_EQ(1u, test.status) << "never 0 or 3 with a file unexamined";
+
+  for (const auto& file : {install.IsisIniA(), install.IsisIniB()}) {
+    ScannerInstall::WriteFile(file, kOff);
+  }
+  held = CreateFileA(folder.substr(0, folder.find_last_of('\\')).c_str(),
+                     FILE_LIST_DIRECTORY, 0, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  const ConsoleRun testOff = RunConsoleProgram("vrpset.exe", "test off");
+  CloseHandle(held);
+  EXPECT_EQ(0u, testOff.status) << testOff.err;
+
+  const std::string theirs = "C:\\vrp-users-file.ini";
+  ScannerInstall::WriteFile(theirs, kOff);
+  DeleteFileA(twain.c_str());
+  ASSERT_TRUE(ScannerInstall::LinkFolder(twain, theirs));
+  const ConsoleRun linked = RunConsoleProgram("vrpset.exe", "set on");
+  ScannerInstall::LinkFolder(twain, theirs, true);
+  EXPECT_EQ(4u, linked.status) << linked.err;
+  EXPECT_EQ(kOff, ScannerInstall::ReadFile(theirs));
+  DeleteFileA(theirs.c_str());
+
+  const std::string theirLogs = "C:\\vrp-users-logs";
+  CreateDirectoryA(theirLogs.c_str(), nullptr);
+  ASSERT_TRUE(ScannerInstall::LinkFolder("C:\\vrp-logs", theirLogs));
+  const ConsoleRun logged =
+      RunConsoleProgram("vrpset.exe", "set on /log:C:\\vrp-logs\\vrp.log");
+  ScannerInstall::LinkFolder("C:\\vrp-logs", theirLogs, true);
+  EXPECT_EQ(std::nullopt, ScannerInstall::ReadFile(theirLogs + "\\vrp.log"));
+  EXPECT_NE(std::string::npos, logged.err.find("vrp.log: behind a link"))
+      << logged.err;
+  ScannerInstall::RemoveTree(theirLogs);
+}
+
 TEST_F(VrpsetE2E, FileThatCannotBeWrittenMakesTheRunPartial) {
   InstallTwainAndIsis(kOff, kOff);
   ScannerInstall::RemoveTree(
