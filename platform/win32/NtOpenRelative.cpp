@@ -22,7 +22,7 @@ LONG OpenRelative(HANDLE parent, const std::wstring& name,
   objectName.Buffer = const_cast<PWSTR>(name.data());
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE,
-                             parent, nullptr);
+                             parent, how.security);
   IO_STATUS_BLOCK status = {};
   HANDLE handle = nullptr;
   const NTSTATUS result = ntCreateFile(

@@ -34,6 +34,9 @@ struct RelativeOpen {
   ULONG share;
   ULONG disposition;  // FILE_OPEN, FILE_OPEN_IF
   ULONG options;      // FILE_DIRECTORY_FILE, FILE_OPEN_REPARSE_POINT, ...
+  // What a file or folder this open creates is made with, in the same
+  // call, so that it never exists without it; null for the default.
+  PSECURITY_DESCRIPTOR security = nullptr;
 };
 
 // NtCreateFile of `name` in the folder behind `parent`, the name compared

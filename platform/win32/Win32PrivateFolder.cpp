@@ -128,35 +128,6 @@ bool IsPrivateFolderName(const std::wstring& name) {
          std::wstring::npos;
 }
 
-// NtCreateFile of a new folder in `parent`, its security descriptor given
-// in the same call, so it never exists without it. OpenRelative's sibling.
-LONG CreateFolderRelative(HANDLE parent, const std::wstring& name,
-                          const RelativeOpen& how,
-                          PSECURITY_DESCRIPTOR descriptor, HANDLE* created) {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  const auto ntCreateFile =
-      ntdll == nullptr
-          ? nullptr
-          : LookUpFunction<decltype(&NtCreateFile)>(ntdll, "NtCreateFile");
-  const std::size_t bytes = name.size() * sizeof(wchar_t);
-  if (ntCreateFile == nullptr || bytes > 0xFFFE) return nt_status::kNotCalled;
-  UNICODE_STRING objectName;
-  objectName.Length = static_cast<USHORT>(bytes);
-  objectName.MaximumLength = static_cast<USHORT>(bytes);
-  objectName.Buffer = const_cast<PWSTR>(name.data());
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE,
-                             parent, descriptor);
-  IO_STATUS_BLOCK status = {};
-  HANDLE handle = nullptr;
-  const NTSTATUS result =
-      ntCreateFile(&handle, how.access, &attributes, &status, nullptr,
-                   FILE_ATTRIBUTE_DIRECTORY, how.share, how.disposition,
-                   how.options, nullptr, 0);
-  if (result >= 0) *created = handle;
-  return result;
-}
-
 // Every name in the folder behind `folder` (a handle that may list it),
 // "." and ".." left out; attributes[i] belongs to names[i].
 bool ListFolder(HANDLE folder, std::vector<std::wstring>* names,
@@ -292,12 +263,14 @@ bool MakeFolderIn(const std::wstring& temp, PSECURITY_DESCRIPTOR descriptor,
                                 SYNCHRONIZE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
                             FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
-                                FILE_SYNCHRONOUS_IO_NONALERT};
+                                FILE_SYNCHRONOUS_IO_NONALERT,
+                            descriptor};
   for (int attempt = 0; attempt < 4; ++attempt) {
     std::wstring name;
     if (!RandomName(&name)) return false;
+    ULONG_PTR information = 0;
     const LONG status =
-        CreateFolderRelative(parent.handle, name, how, descriptor, made);
+        OpenRelative(parent.handle, name, how, made, &information);
     if (status >= 0) return true;
     if (status != kObjectNameCollision) return false;
   }
