@@ -264,8 +264,8 @@ def main():
             deliberate = (row["VersionMax"] == product_version and
                           name == "WIX_UPGRADE_DETECTED")
             check(deliberate and "ICE61" in " ".join(open(readme, encoding="utf-8").read().split()),
-                  f"ICE61 warns of {name}, which removes {product_version} "
-                  "itself: deliberate, another build of the same version, "
+                  f"ICE61 warns of {name}, which removes {product_version} or newer "
+                  "(itself): deliberate only for another build of the same version, "
                   "and the README says so")
     codes = [properties.get("UpgradeCode", "")] + [row["UpgradeCode"]
                                                    for row in upgrades]
