@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev                  # a real JSON parser for the tests
   ansible-core                        # a real deployment engine, end to end
   osslsigncode openssl python3-yaml   # signing and checking a release
+  libengine-pkcs11-openssl ykcs11 opensc-pkcs11  # signing with a hardware token
   wixl msitools faketime              # the Windows Installer package, reproducibly
 )
 # The CycloneDX SBOM validator runs on Node.js from the npm registry; Debian's

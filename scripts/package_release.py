@@ -39,6 +39,9 @@ ICON = "res/VRPSettingTool.ico"
 # Never changes: it is how Windows Installer knows every version of the
 # product (packaging/VRPSettingTool.wxs).
 UPGRADE_CODE = "{877EAFED-9381-4A2A-A160-FD7878343D61}"
+# The SBOM's name for the URL base the release was made with
+# (scripts/verify-release.sh prints it and rebuilds with it).
+URL_BASE_PROPERTY = "norvel:release:url-base"
 
 # What the link pulls in, by the Debian package that ships it: the
 # component's name, its licence as an SPDX expression (from the package's
@@ -159,9 +162,12 @@ def write_zip(path, folder, entries, epoch):
             archive.writestr(info, entries[name], compresslevel=9)
 
 
-def sbom(version, commit, dist, zip_name, per_exe, components, epoch):
+def sbom(version, commit, dist, zip_name, per_exe, components, epoch,
+         url_base):
     """CycloneDX 1.6: the release, both exes, what is linked into each and
-    the tool chain."""
+    the tool chain; the URL base, when the release has one, as a property
+    of the release (a property holds any text, an external reference only
+    a valid IRI)."""
     refs = {name: f"pkg:{name}" for name in components}
     library_entries = []
     for name, (package, licence, files) in sorted(components.items()):
@@ -206,7 +212,9 @@ def sbom(version, commit, dist, zip_name, per_exe, components, epoch):
                 "externalReferences": [{
                     "type": "vcs", "url": commit,
                     "comment": "the git commit the release was made from; "
-                               "scripts/verify-release.sh rebuilds it"}]}},
+                               "scripts/verify-release.sh rebuilds it"}],
+                "properties": [{"name": URL_BASE_PROPERTY, "value": url_base}]
+                              if url_base else []}},
         "components": exe_entries + library_entries,
         "dependencies": [{"ref": "release",
                           "dependsOn": [f"exe:{exe}" for exe in EXES]}]
@@ -216,8 +224,15 @@ def sbom(version, commit, dist, zip_name, per_exe, components, epoch):
     return json.dumps(document, indent=2, sort_keys=True) + "\n"
 
 
+def yaml_text(text):
+    """TEXT as a YAML single-quoted scalar: a space, an & or a # in a URL
+    stays part of it."""
+    return "'" + text.replace("'", "''") + "'"
+
+
 def winget(version, zip_name, zip_sha256, msi_name, msi_sha256, product_code,
            url_base, folder):
+    url = url_base.rstrip("/")
     common = f"PackageIdentifier: {PACKAGE_ID}\nPackageVersion: {version}\n"
     tail = "ManifestVersion: 1.12.0\n"
     files = "".join(f"  - RelativeFilePath: {folder}\\{exe}\n"
@@ -230,12 +245,12 @@ def winget(version, zip_name, zip_sha256, msi_name, msi_sha256, product_code,
             "- Architecture: x86\n"
             "  InstallerType: zip\n  NestedInstallerType: portable\n"
             "  NestedInstallerFiles:\n" + files +
-            f"  InstallerUrl: {url_base.rstrip('/')}/{zip_name}\n"
+            f"  InstallerUrl: {yaml_text(f'{url}/{zip_name}')}\n"
             f"  InstallerSha256: {zip_sha256.upper()}\n"
             "- Architecture: x86\n"
             "  InstallerType: wix\n  Scope: machine\n"
             f"  ProductCode: '{product_code}'\n"
-            f"  InstallerUrl: {url_base.rstrip('/')}/{msi_name}\n"
+            f"  InstallerUrl: {yaml_text(f'{url}/{msi_name}')}\n"
             f"  InstallerSha256: {msi_sha256.upper()}\n"
             "ManifestType: installer\n" + tail,
         f"{PACKAGE_ID}.locale.en-US.yaml":
@@ -287,6 +302,20 @@ def file_version(path):
     return f"{high >> 16}.{high & 0xFFFF}.{low >> 16}.{low & 0xFFFF}"
 
 
+def file_language(path):
+    """The language of an exe's version resource, as a decimal LANGID: the
+    first of the pairs (LANGID, code page) of its VarFileInfo\\Translation
+    value, which follows the key, padded to 32 bits."""
+    with open(path, "rb") as f:
+        data = f.read()
+    key = "Translation\0".encode("utf-16-le")
+    at = data.find(key, data.find("VS_VERSION_INFO".encode("utf-16-le")))
+    if at < 0:
+        sys.exit(f"{path} has no Translation in its version resource")
+    value = (at + len(key) + 3) & ~3
+    return str(struct.unpack_from("<H", data, value)[0])
+
+
 def msi_table(msi, table):
     """The rows of one table of an MSI, as lists of strings."""
     text = subprocess.run(["msiinfo", "export", msi, table],
@@ -336,21 +365,13 @@ def write_msi(version, stage, dist, url_base, epoch):
     out = os.path.join(dist, msi_name(version))
     wixl = subprocess.run(at + ["wixl", "-a", "x86", "-D", f"Version={version}",
                                 "-D", f"ProductCode={product_code}",
-                                "-D", f"Files={files}",
-                                "-D", f"AboutUrl={url_base}", "-o", out, WXS],
+                                "-D", f"Files={files}", "-o", out, WXS],
                           capture_output=True, text=True)
     sys.stderr.write(wixl.stdout + wixl.stderr)
     if wixl.returncode != 0 or "unimplemented" in wixl.stdout + wixl.stderr:
         sys.exit(f"wixl did not build {out} as packaging/VRPSettingTool.wxs "
                  "says (above)")
     queries = [
-        # A shortcut whose target is a feature is advertised: starting it
-        # checks every component of the feature and repairs from the
-        # source MSI when a key file is missing. Windows Installer's
-        # "Shortcut Table": a Target in brackets is a formatted path, and
-        # the shortcut an ordinary one.
-        "UPDATE Shortcut SET Target='[#VRPSettingTool.exe]' "
-        "WHERE Shortcut='StartMenu'",
         # wixl makes a property-setting action deferred and sequences it
         # last; ARPINSTALLLOCATION has to be set, immediately, once costing
         # has resolved INSTALLDIR ("ARPINSTALLLOCATION property").
@@ -367,13 +388,21 @@ def write_msi(version, stage, dist, url_base, epoch):
         f"ActionProperty) VALUES ({sql(UPGRADE_CODE)}, {sql(version)}, "
         "513, 'WIX_UPGRADE_DETECTED')",
     ]
+    if url_base:
+        # Set here, not by wixl's preprocessor, which would read a quote or
+        # an & in the URL as part of the WiX source.
+        queries.append("INSERT INTO Property (Property, Value) VALUES "
+                       f"('ARPURLINFOABOUT', {sql(url_base)})")
     for exe in EXES:
         # wixl reads no PE versions: without one, an exe is an unversioned
         # file judged by its hash ("File Table", "File Versioning Rules");
-        # a hash is for unversioned files only ("MsiFileHash Table").
+        # a hash is for unversioned files only ("MsiFileHash Table"). A
+        # versioned file has a language too (ICE60): the one its version
+        # resource's Translation entry names.
+        path = os.path.join(dist, exe)
         queries += [
-            f"UPDATE File SET Version={sql(file_version(os.path.join(dist, exe)))}"
-            f" WHERE File={sql(exe)}",
+            f"UPDATE File SET Version={sql(file_version(path))}, "
+            f"Language={sql(file_language(path))} WHERE File={sql(exe)}",
             f"DELETE FROM MsiFileHash WHERE File_={sql(exe)}"]
     tables = ["msibuild", out]
     for query in queries:
@@ -398,7 +427,7 @@ def pack(version, commit, maps, stage, dist, url_base, epoch):
     with open(os.path.join(dist, sbom_name), "w", encoding="utf-8",
               newline="\n") as f:
         f.write(sbom(version, commit, dist, zip_name, per_exe, components,
-                     epoch))
+                     epoch, url_base))
 
     if url_base:
         os.makedirs(os.path.join(dist, "winget"), exist_ok=True)

@@ -41,6 +41,13 @@ while [ $# -gt 0 ]; do
     *) usage ;;
   esac
 done
+# The URL base goes into the MSI, the SBOM and the winget manifests as it
+# is, quoted everywhere (a space or an & in it is fine); a control character
+# would break a manifest's line.
+if [[ $url_base == *[[:cntrl:]]* ]]; then
+  echo "--url-base has a control character in it" >&2
+  exit 2
+fi
 if [ $mode = sign ] && [ ${#signing[@]} -eq 0 ]; then
   echo "--sign needs the options for osslsigncode sign after --" >&2
   exit 2
@@ -124,10 +131,10 @@ done
 stage=$build/stage
 mkdir -p "$stage"
 scripts/package_release.py texts "$version" "$commit" "$build/bin" "$stage"
-scripts/package_release.py msi "$version" "$stage" "$out" $url_base
+scripts/package_release.py msi "$version" "$stage" "$out" "$url_base"
 finish "VRPSettingTool-$version-x86.msi"
 scripts/package_release.py pack "$version" "$commit" "$build/bin" "$stage" \
-  "$out" $url_base
+  "$out" "$url_base"
 [ $mode != plain ] ||
   echo "Not signed: give --sign -- OPTIONS to sign the exes and the MSI."
 [ -n "$url_base" ] ||

@@ -2,7 +2,7 @@
 # The MSI as Windows Installer takes it (Wine's msiexec, in a fresh prefix):
 # this commit's package installs per machine both exes, the README and the
 # notices into Program Files (x86)\VRP Setting Tool, a Start-menu shortcut
-# and an Add/Remove Programs entry; another build of the same version (the
+# with its HKCU registry value and an Add/Remove Programs entry; another build of the same version (the
 # same files with another URL base, or another README as a later commit
 # makes) has a ProductCode and a package code of its own, and replaces it;
 # the package one version up (made in a clone from a throwaway commit)
@@ -89,6 +89,11 @@ listed() {
 # Wine puts an all-users shortcut into the user's Start menu; Windows into
 # the one of all users. Either way there is one.
 shortcuts() { find "$prefix/drive_c" -name 'VRP Setting Tool.lnk' | wc -l; }
+# The shortcut component's key path, under HKEY_CURRENT_USER.
+shortcut_value() {
+  "$VRP_WINE" reg query "HKCU\\Software\\Norvel Corporation\\VRP Setting Tool" \
+    /v StartMenuShortcut >"$work/reg.log" 2>&1
+}
 # installed MSI: the files in the folder are the ones the release ships.
 installed() {
   local dist
@@ -100,8 +105,9 @@ installed() {
 }
 
 if msiexec /i "$this_msi" && installed "$this_msi" &&
-   [ "$(listed "$this_msi")" = "$version" ] && [ "$(shortcuts)" = 1 ]; then
-  ok "$version installs per machine: files, shortcut, Add/Remove Programs entry"
+   [ "$(listed "$this_msi")" = "$version" ] && [ "$(shortcuts)" = 1 ] &&
+   shortcut_value; then
+  ok "$version installs per machine: files, shortcut and its HKCU value, Add/Remove Programs entry"
 else
   fail "$version does not install as it should"
 fi
@@ -126,8 +132,9 @@ else
   fail "$version over $next is not refused as it should be"
 fi
 if msiexec /x "$next_msi" && [ ! -e "$folder" ] &&
-   [ "$(listed "$next_msi")" = none ] && [ "$(shortcuts)" = 0 ]; then
-  ok "/x removes the files, the folder, the shortcut and the entry"
+   [ "$(listed "$next_msi")" = none ] && [ "$(shortcuts)" = 0 ] &&
+   ! shortcut_value; then
+  ok "/x removes the files, the folder, the shortcut, its HKCU value and the entry"
 else
   fail "/x leaves something behind"
 fi

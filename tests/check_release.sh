@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # A signed release as a maintainer makes it and a user checks it, with a
-# throwaway CA and code-signing certificate: release.sh refuses a working
+# throwaway CA and code-signing certificate, and a URL base with a space and
+# an & in it: release.sh refuses a working
 # tree with an untracked file, and a SOURCE_DATE_EPOCH other than the
 # commit's time; the signatures verify against the CA and stop verifying
 # after one flipped byte; verify-release.sh rebuilds the whole release and
 # reproduces it, signed with --url-base and unsigned without, names the
-# signer and pins it with --signer, refuses a signer that the CRL given with
-# --crl-file revokes, and refuses tampered ones, each for its
-# reason (a byte changed in the zip; the zip's vrpset.exe swapped and
+# signer with its certificate's SHA-256 and issuer, pins it with --signer,
+# --signer-sha256 and the URL base with --url-base, refuses a signer that
+# the CRL given with --crl-file revokes, another certificate than
+# --signer-sha256, another URL base than --url-base, --ca-file or
+# --signer-sha256 on an unsigned release, and tampered ones, each for its
+# reason (a stranger's signature on the MSI with the maintainer's nested
+# under it, the sums made anew by release.sh --attach; an unauthenticated
+# blob beside vrpset.exe's signature; a release handed over from the
+# checkout's build/, and one that holds the rebuild's temporary folder; a
+# folder VRPSettingTool.exe.local/; a name with a control character; a
+# byte changed in the zip; the zip's vrpset.exe swapped and
 # SHA256SUMS made anew; sigs/ removed and an exe swapped; a release naming
 # another commit; a file it does not know; a file SHA256SUMS does not list;
 # vrpset.exe a link to the dialog; winget/ a link to other manifests; the
@@ -23,6 +32,21 @@ status=0
 ok() { echo "ok   $*"; }
 fail() { echo "FAIL $*"; status=1; }
 
+# refused NAME REASON DIST [OPTIONS...]: verify-release.sh must refuse DIST
+# with a FAIL line that says REASON.
+refused() {
+  local name=$1 reason=$2 dist=$3
+  shift 3
+  if scripts/verify-release.sh "$dist" "$@" >"$work/verify.log" 2>&1; then
+    fail "verify-release.sh accepts $name"
+  elif grep '^FAIL' "$work/verify.log" | grep -qF -- "$reason"; then
+    ok "verify-release.sh refuses $name: $(grep -m1 -F -- "$reason" "$work/verify.log")"
+  else
+    cat "$work/verify.log"
+    fail "verify-release.sh refuses $name without saying \"$reason\""
+  fi
+}
+
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=VRP Test CA" \
   -addext basicConstraints=critical,CA:TRUE \
   -addext keyUsage=critical,keyCertSign,cRLSign \
@@ -34,6 +58,13 @@ printf '%s\n' basicConstraints=CA:FALSE keyUsage=critical,digitalSignature \
 openssl x509 -req -in "$work/sign.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
   -CAcreateserial -days 2 -extfile "$work/ext.cnf" -out "$work/sign.pem" \
   2>/dev/null
+# A stranger's self-made certificate naming the maintainer's subject.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 \
+  -subj "/CN=Norvel Test/O=Norvel Corporation" \
+  -addext extendedKeyUsage=codeSigning \
+  -keyout "$work/stranger.key" -out "$work/stranger.pem" 2>/dev/null
+sha256_of() { openssl x509 -in "$1" -outform der | sha256sum | cut -c1-64; }
+url="https://downloads.example.invalid/vrp releases&more"
 
 touch untracked-file
 if scripts/release.sh >"$work/dirty.log" 2>&1; then
@@ -50,7 +81,7 @@ else
   fail "release.sh refuses a backdated release without saying why"
 fi
 
-scripts/release.sh --url-base https://downloads.example.invalid/vrp \
+scripts/release.sh --url-base "$url" \
   --sign -- -certs "$work/sign.pem" -key "$work/sign.key" >"$work/release.log" ||
   { cat "$work/release.log"; exit 1; }
 
@@ -73,10 +104,12 @@ done
 
 signer="/CN=Norvel Test/O=Norvel Corporation"
 if scripts/verify-release.sh dist --ca-file "$work/ca.pem" --signer "$signer" \
+     --signer-sha256 "$(sha256_of "$work/sign.pem")" --url-base "$url" \
      >"$work/verify.log" &&
-   [ "$(grep -c "is signed by $signer, verified against ca.pem" "$work/verify.log")" = 3 ]
+   [ "$(grep -cF "is signed by $signer, verified against ca.pem (certificate SHA-256 $(sha256_of "$work/sign.pem"), issued by /CN=VRP Test CA)" "$work/verify.log")" = 3 ] &&
+   grep -qF "URL base is \"$url\"" "$work/verify.log"
 then
-  ok "verify-release.sh reproduces the signed release, each file signed by $signer"
+  ok "verify-release.sh reproduces the signed release of URL base \"$url\", each file signed by $signer, its certificate's SHA-256 and issuer named"
 else
   cat "$work/verify.log"
   fail "verify-release.sh does not reproduce the signed release"
@@ -118,7 +151,53 @@ else
   cat "$work/verify.log"
   fail "verify-release.sh does not reproduce a release made without --url-base"
 fi
+refused "--ca-file on an unsigned release" "this release is not signed" \
+  "$work/plain" --ca-file "$work/ca.pem"
+refused "--signer-sha256 on an unsigned release" "this release is not signed" \
+  "$work/plain" --ca-file "$work/ca.pem" \
+  --signer-sha256 "$(sha256_of "$work/sign.pem")"
 rm -rf "$work/plain"
+
+refused "another certificate than --signer-sha256 (a stranger's)" \
+  "not $(sha256_of "$work/stranger.pem") (--signer-sha256)" dist \
+  --ca-file "$work/ca.pem" --signer-sha256 "$(sha256_of "$work/stranger.pem")"
+refused "another URL base than --url-base" \
+  "URL base is \"$url\", not \"https://elsewhere.example.invalid/vrp\" (--url-base)" \
+  dist --url-base https://elsewhere.example.invalid/vrp
+
+# A stranger signs the MSI with a certificate of the maintainer's subject,
+# nests the maintainer's signature under it, and makes the release anew
+# with release.sh --attach, so that every sum and manifest agrees.
+msi=$(basename dist/*.msi)
+cp -r dist/sigs "$work/nested-sigs"
+osslsigncode sign -h sha256 -certs "$work/stranger.pem" -key "$work/stranger.key" \
+  -in "dist/unsigned/$msi" -out "$work/stranger.msi" >/dev/null
+osslsigncode attach-signature -nest -sigin "dist/sigs/$msi.p7s" \
+  -in "$work/stranger.msi" -out "$work/nested.msi" >/dev/null 2>&1 || true
+rm "$work/nested-sigs/$msi.p7s"
+osslsigncode extract-signature -in "$work/nested.msi" \
+  -out "$work/nested-sigs/$msi.p7s" >/dev/null
+scripts/release.sh --out "$work/nested" --url-base "$url" \
+  --attach "$work/nested-sigs" >"$work/nested.log" 2>&1 ||
+  { cat "$work/nested.log"; exit 1; }
+refused "a stranger's signature on the MSI over the maintainer's, nested" \
+  "$msi carries more than one signature" "$work/nested" \
+  --ca-file "$work/ca.pem" --signer "$signer"
+rm -rf "$work/nested" "$work/nested-sigs"
+
+# A release handed over from the checkout's build/, where release.sh builds
+# (the rebuild once went there too, and compared the release with itself),
+# with vrpset.exe swapped; and a TMPDIR inside the release.
+rm -rf build/verify-release && cp -r dist build/verify-release
+cp dist/VRPSettingTool.exe build/verify-release/vrpset.exe
+refused "a release in the checkout's build/" \
+  "build/verify-release lies inside $PWD/build, where the rebuild writes" \
+  build/verify-release
+rm -rf build/verify-release
+cp -r dist "$work/holding"
+TMPDIR=$work/holding refused "a release that holds the rebuild's folder" \
+  "holding is or holds $work/holding/vrp-verify." "$work/holding"
+rm -rf "$work/holding"
 
 # tampered NAME REASON COMMAND...: a copy of the release, changed by COMMAND
 # (run in it) and with SHA256SUMS made anew for the names it lists, which
@@ -133,14 +212,7 @@ tampered() {
        [ ! -e "$listed" ] || sha256sum "$listed"
      done >SHA256SUMS.new &&
      mv SHA256SUMS.new SHA256SUMS) || { fail "$name: cannot tamper"; return; }
-  if scripts/verify-release.sh "$work/tampered" >"$work/verify.log" 2>&1; then
-    fail "verify-release.sh accepts $name"
-  elif grep '^FAIL' "$work/verify.log" | grep -q -- "$reason"; then
-    ok "verify-release.sh refuses $name: $(grep -m1 -- "$reason" "$work/verify.log")"
-  else
-    cat "$work/verify.log"
-    fail "verify-release.sh refuses $name without saying \"$reason\""
-  fi
+  refused "$name" "$reason" "$work/tampered"
 }
 flip_zip_byte() {
   printf 'X' | dd of="$(ls ./*.zip)" bs=1 seek=100 conv=notrunc 2>/dev/null
@@ -177,9 +249,25 @@ sign_vrpset_as_dialog() {
       -in unsigned/vrpset.exe -out vrpset.signed.exe >/dev/null 2>&1 || true
   mv vrpset.signed.exe vrpset.exe
 }
+# The blob goes into sigs/ too, so that the rebuild attaches the same.
+blob_beside_vrpset() {
+  osslsigncode add -addUnauthenticatedBlob -in vrpset.exe -out blob.exe \
+    >/dev/null && mv blob.exe vrpset.exe && rm sigs/vrpset.exe.p7s &&
+    osslsigncode extract-signature -in vrpset.exe -out sigs/vrpset.exe.p7s \
+      >/dev/null
+}
+add_local_folder() { mkdir VRPSettingTool.exe.local; }
+add_control_name() { echo extra >$'notes\a.txt' && sha256sum $'notes\a.txt' >>SHA256SUMS; }
 sbom_time() { sed -i "s/\"timestamp\": \"[^\"]*\"/\"timestamp\": \"$1\"/" ./*.cdx.json; }
 backdate_sbom() { sbom_time 2000-01-01T00:00:00Z; }
 garble_sbom_time() { sbom_time "9 December 2026"; }
+tampered "an unauthenticated blob beside vrpset.exe's signature" \
+  "vrpset.exe carries an unauthenticated blob" blob_beside_vrpset
+tampered "an empty folder VRPSettingTool.exe.local/" \
+  "VRPSettingTool.exe.local/ is a folder a release does not have" \
+  add_local_folder
+tampered "a file name with a control character" \
+  "\$'notes\\a.txt' has a control character in its name" add_control_name
 tampered "a zip with one byte changed" "zip differs from the rebuilt one" \
   flip_zip_byte
 tampered "a zip whose vrpset.exe was swapped" \
