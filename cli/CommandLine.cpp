@@ -42,6 +42,8 @@ bool ParseVerb(const std::string& word, Verb* verb) {
     *verb = Verb::kDetect;
   else if (name == "set")
     *verb = Verb::kSet;
+  else if (name == "sync")
+    *verb = Verb::kSync;
   else
     return false;
   return true;
@@ -67,7 +69,11 @@ bool Takes(Verb verb, const std::string& name) {
       return name == "fo" || name == "nh";
     case Verb::kSet:
       return name == "fo" || name == "whatif" || name == "force" ||
-             name == "log";
+             name == "log" || name == "machineonly";
+    case Verb::kTest:
+      return name == "machineonly";
+    case Verb::kSync:
+      return name == "fo" || name == "whatif";
     default:
       return false;
   }
@@ -90,7 +96,7 @@ bool ParseCommandLine(const std::vector<std::string>& words, Command* command,
     return false;
   }
   const Verb verb = command->verb;
-  const bool needsValue = verb != Verb::kQuery;
+  const bool needsValue = verb != Verb::kQuery && verb != Verb::kSync;
   bool haveValue = false;
   std::set<std::string> seen;
   for (std::size_t i = 1; i < words.size(); ++i) {
@@ -145,6 +151,8 @@ bool ParseCommandLine(const std::vector<std::string>& words, Command* command,
       command->noHeader = true;
     } else if (name == "whatif") {
       command->whatIf = true;
+    } else if (name == "machineonly") {
+      command->machineOnly = true;
     } else {
       command->force = true;
     }

@@ -6,17 +6,18 @@
 #include <string>
 #include <vector>
 
-enum class Verb { kHelp, kQuery, kTest, kDetect, kSet };
+enum class Verb { kHelp, kQuery, kTest, kDetect, kSet, kSync };
 enum class OutputFormat { kText, kCsv, kJson };
 
 struct Command {
   Verb verb = Verb::kHelp;
   int value = 0;  // SkipState On or Off, for test, detect and set
   OutputFormat format = OutputFormat::kText;
-  bool noHeader = false;  // query /nh
-  bool whatIf = false;    // set /whatif
-  bool force = false;     // set /force
-  std::string logPath;    // set /log:PATH
+  bool noHeader = false;     // query /nh
+  bool whatIf = false;       // set and sync /whatif
+  bool machineOnly = false;  // test and set /machineonly: no VirtualStore
+  bool force = false;        // set /force
+  std::string logPath;       // set /log:PATH
 };
 
 // Parses the words after the program's name. False, with a sentence that

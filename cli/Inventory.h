@@ -10,6 +10,7 @@
 #include "detect/ScanTargets.h"
 #include "platform/PlatformOps.h"
 #include "settings/SkipSetting.h"
+#include "settings/VirtualStore.h"
 
 struct TargetReport {
   TargetStatus status = TargetStatus::Absent;
@@ -18,7 +19,7 @@ struct TargetReport {
 };
 
 struct IniFileReport {
-  std::size_t slot;  // index into kIniFiles; kIniFileCount for a copy
+  std::size_t slot;  // index into kIniFiles
   ScanTarget target;
   std::string path;
   StoredOption value;
@@ -33,14 +34,23 @@ struct Inventory {
   std::string probes[kTargetCount];    // each target's probe file
   // Every INI file of every Found target, in the order they are written.
   std::vector<IniFileReport> files;
-  std::vector<IniFileReport> virtualStore;  // copies that exist
+  VirtualStoreScan store;  // per-user copies that exist
 };
 
 // Detects the targets (in the dialog's order) and reads the option from
 // each of their files; with `withVirtualStore`, also looks in every user
-// profile for VirtualStore copies of every INI file that lies under the
-// Windows folder, either Program Files folder or ProgramData.
-Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore);
+// profile (or only that of `onlySid`) for VirtualStore copies of every INI
+// file that lies under the Windows folder, either Program Files folder or
+// ProgramData.
+Inventory TakeInventory(PlatformOps& ops, bool withVirtualStore,
+                        const std::string& onlySid = std::string());
+
+// What the machine file of a slot read as: kNoFile where it was not read.
+StoredOption MachineValue(const Inventory& inventory, std::size_t slot);
+
+// Whether a copy of a Found target reads otherwise than its machine file
+// (or cannot be read at all): its user scans with another value.
+bool CopyDiffers(const Inventory& inventory, const StoreCopy& copy);
 
 // Whether any target is Found.
 bool AnyUsable(const Inventory& inventory);

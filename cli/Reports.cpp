@@ -94,6 +94,32 @@ std::string ResultText(const IniFileReport& file) {
                                                    : CheckFailure::kNone);
 }
 
+std::string CopyValueText(const StoreCopy& copy) {
+  return WithReason(OptionName(copy.value),
+                    copy.value == StoredOption::kUnreadable
+                        ? copy.failure
+                        : CheckFailure::kNone);
+}
+
+std::string CopyResultText(const StoreCopy& copy) {
+  return WithReason(OutcomeName(copy.outcome), IsWriteFailure(copy.outcome)
+                                                   ? copy.failure
+                                                   : CheckFailure::kNone);
+}
+
+// The user a copy or a profile belongs to: the account's name where
+// Windows resolves it, else the SID.
+std::string UserName(const std::string& sid, const std::string& account) {
+  return account.empty() ? sid : account;
+}
+
+std::string ProblemText(const ProfileProblem& problem) {
+  return problem.profile.problem.empty()
+             ? problem.profile.folder + ": " +
+                   CheckFailureText(problem.folderFailure)
+             : problem.profile.problem;
+}
+
 // Columns padded to their widest cell, two spaces apart, no trailing blanks.
 std::string AlignedTable(const std::vector<Row>& rows) {
   std::vector<std::size_t> widths;
@@ -230,6 +256,29 @@ std::string TargetsJson(PlatformOps& ops, const Inventory& inventory,
   return json + "]";
 }
 
+// The first `listed` VirtualStore copies as a JSON array, each with its
+// user and what `perCopy` adds, then how many were left out and how many
+// profiles could not be examined: the counts survive any cut.
+template <typename PerCopy>
+std::string CopiesJson(PlatformOps& ops, const Inventory& inventory,
+                       std::size_t listed, bool withPaths, PerCopy perCopy) {
+  const std::vector<StoreCopy>& copies = inventory.store.copies;
+  listed = std::min(listed, copies.size());
+  std::string json = "[";
+  for (std::size_t i = 0; i < listed; ++i) {
+    const StoreCopy& copy = copies[i];
+    if (i > 0) json += ',';
+    json += "{\"target\":\"" + std::string(TargetName(copy.target)) +
+            "\",\"path\":" + JsonString(ops, withPaths ? copy.path : "") +
+            ",\"sid\":" + JsonString(ops, copy.sid) +
+            ",\"user\":" + JsonString(ops, copy.user) + perCopy(copy) +
+            ReasonJson(copy.failure) + "}";
+  }
+  return json + "],\"virtualStoreNotListed\":" +
+         std::to_string(copies.size() - listed) + ",\"profilesNotExamined\":" +
+         std::to_string(inventory.store.problems.size());
+}
+
 // The query as JSON listing at most `copies` VirtualStore copies, and each
 // version cut to `versionLimit` bytes.
 std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
@@ -245,18 +294,19 @@ std::string QueryJson(PlatformOps& ops, const Inventory& inventory,
       [](const IniFileReport& file) {
         return ",\"value\":\"" + std::string(OptionName(file.value)) + "\"";
       });
-  json += ",\"virtualStore\":[";
-  const std::size_t listed = std::min(copies, inventory.virtualStore.size());
-  for (std::size_t i = 0; i < listed; ++i) {
-    const IniFileReport& copy = inventory.virtualStore[i];
-    if (i > 0) json += ',';
-    json += "{\"target\":\"" + std::string(TargetName(copy.target)) +
-            "\",\"path\":" + JsonString(ops, withPaths ? copy.path : "") +
-            ",\"value\":\"" + OptionName(copy.value) + "\"" +
-            ReasonJson(copy.failure) + "}";
-  }
-  json += "],\"virtualStoreNotListed\":" +
-          std::to_string(inventory.virtualStore.size() - listed) +
+  json += ",\"virtualStore\":" +
+          CopiesJson(
+              ops, inventory, copies, withPaths,
+              [&](const StoreCopy& copy) {
+                return ",\"value\":\"" + std::string(OptionName(copy.value)) +
+                       "\",\"differs\":" + Bool(CopyDiffers(inventory, copy));
+              }) +
+          ",\"virtualStoreDiffering\":" +
+          std::to_string(std::count_if(inventory.store.copies.begin(),
+                                       inventory.store.copies.end(),
+                                       [&](const StoreCopy& copy) {
+                                         return CopyDiffers(inventory, copy);
+                                       })) +
           ",\"pathsOmitted\":" + Bool(!withPaths) +
           ",\"versionsShortened\":" + Bool(versionLimit != kWhole) + "}";
   return json;
@@ -286,6 +336,19 @@ const char* CheckFailureText(CheckFailure failure) {
   return "";
 }
 
+std::string ProblemLines(const Inventory& inventory) {
+  std::string lines;
+  if (!inventory.store.profilesListed) {
+    lines += "The user profiles cannot be listed.\r\n";
+  }
+  for (const ProfileProblem& problem : inventory.store.problems) {
+    lines += "The profile of " +
+             UserName(problem.profile.sid, problem.profile.account) +
+             " cannot be examined: " + ProblemText(problem) + ".\r\n";
+  }
+  return lines;
+}
+
 std::string QueryAsText(const Inventory& inventory) {
   std::vector<Row> targets = {{"Target", "Status", "FileVersion"}};
   for (ScanTarget target : kAllTargets) {
@@ -301,39 +364,50 @@ std::string QueryAsText(const Inventory& inventory) {
     text += AlignedTable(files) + "\r\n";
   }
   text += "Combined state: " + std::string(CombinedState(inventory)) + "\r\n";
-  if (inventory.virtualStore.empty()) {
+  if (inventory.store.copies.empty()) {
     text += "VirtualStore copies: none\r\n";
   } else {
-    std::vector<Row> copies = {{"VirtualStore copy", "Value"}};
-    for (const IniFileReport& copy : inventory.virtualStore) {
-      copies.push_back({copy.path, ValueText(copy)});
+    std::vector<Row> copies = {
+        {"VirtualStore copy", "User", "Value", "Differs"}};
+    for (const StoreCopy& copy : inventory.store.copies) {
+      copies.push_back({copy.path, UserName(copy.sid, copy.user),
+                        CopyValueText(copy),
+                        CopyDiffers(inventory, copy) ? "yes" : "no"});
     }
     text += "\r\n" + AlignedTable(copies);
   }
-  return text;
+  return text + ProblemLines(inventory);
 }
 
 std::string QueryAsCsv(const Inventory& inventory, bool header) {
-  std::string csv =
-      header ? CsvLine({"Target", "Status", "FileVersion", "File", "Value"})
-             : "";
+  std::string csv = header ? CsvLine({"Target", "Status", "FileVersion", "File",
+                                      "Value", "User"})
+                           : "";
   for (ScanTarget target : kAllTargets) {
     const TargetReport& report = ReportOf(inventory, target);
     bool listed = false;
     for (const IniFileReport& file : inventory.files) {
       if (file.target != target) continue;
       csv += CsvLine({TargetName(target), StatusText(report), report.version,
-                      file.path, ValueText(file)});
+                      file.path, ValueText(file), ""});
       listed = true;
     }
     if (!listed) {
       csv += CsvLine(
-          {TargetName(target), StatusText(report), report.version, "", ""});
+          {TargetName(target), StatusText(report), report.version, "", "", ""});
     }
   }
-  for (const IniFileReport& copy : inventory.virtualStore) {
-    csv += CsvLine({TargetName(copy.target), "VirtualStore copy", "", copy.path,
-                    ValueText(copy)});
+  for (const StoreCopy& copy : inventory.store.copies) {
+    csv += CsvLine({TargetName(copy.target),
+                    CopyDiffers(inventory, copy) ? "VirtualStore copy, differs"
+                                                 : "VirtualStore copy",
+                    "", copy.path, CopyValueText(copy),
+                    UserName(copy.sid, copy.user)});
+  }
+  for (const ProfileProblem& problem : inventory.store.problems) {
+    csv += CsvLine({"", "profile not examined", "", problem.profile.folder,
+                    ProblemText(problem),
+                    UserName(problem.profile.sid, problem.profile.account)});
   }
   return csv;
 }
@@ -343,7 +417,7 @@ std::string QueryAsJson(PlatformOps& ops, const Inventory& inventory) {
   // VirtualStore copies go first (counted in virtualStoreNotListed), then
   // the paths, then the versions are shortened. Without paths, versions of
   // 32 bytes escaped sixfold still fit; without them, anything does.
-  for (std::size_t copies = inventory.virtualStore.size();; --copies) {
+  for (std::size_t copies = inventory.store.copies.size();; --copies) {
     std::string json = QueryJson(ops, inventory, copies, true, kWhole);
     if (json.size() <= kMaxJsonLength) return json + "\r\n";
     if (copies == 0) break;
@@ -357,8 +431,13 @@ std::string QueryAsJson(PlatformOps& ops, const Inventory& inventory) {
 }
 
 std::string SetAsText(const Inventory& inventory, const SetSummary& summary) {
+  // sync writes copies alone: its machine files are only read.
+  const bool sync = std::string(summary.command) == "sync";
   std::vector<Row> rows = {{"Target", "Status", "File", "Before", "Result"}};
-  for (ScanTarget target : kAllTargets) {
+  for (ScanTarget target :
+       sync ? std::vector<ScanTarget>()
+            : std::vector<ScanTarget>(std::begin(kAllTargets),
+                                      std::end(kAllTargets))) {
     const TargetReport& report = ReportOf(inventory, target);
     if (report.status == TargetStatus::Unchecked) {
       rows.push_back({TargetName(target), StatusName(report.status),
@@ -374,7 +453,16 @@ std::string SetAsText(const Inventory& inventory, const SetSummary& summary) {
                       ValueText(file), ResultText(file)});
     }
   }
-  std::string text = AlignedTable(rows) + "\r\n";
+  std::string text = sync ? std::string() : AlignedTable(rows) + "\r\n";
+  if (!inventory.store.copies.empty()) {
+    std::vector<Row> copies = {
+        {"VirtualStore copy", "User", "Before", "Result"}};
+    for (const StoreCopy& copy : inventory.store.copies) {
+      copies.push_back({copy.path, UserName(copy.sid, copy.user),
+                        CopyValueText(copy), CopyResultText(copy)});
+    }
+    text += AlignedTable(copies) + "\r\n";
+  }
   text += std::string(summary.whatIf ? "Would change: " : "Changed: ") +
           (summary.changed ? "yes" : "no") + "\r\n";
   return text;
@@ -382,8 +470,9 @@ std::string SetAsText(const Inventory& inventory, const SetSummary& summary) {
 
 std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
                       const SetSummary& summary) {
-  auto build = [&](bool withPaths) {
-    std::string json = "{\"command\":\"set\",\"value\":\"" +
+  auto build = [&](bool withPaths, std::size_t copies) {
+    std::string json = "{\"command\":\"" + std::string(summary.command) +
+                       "\",\"value\":\"" +
                        std::string(summary.value == kSkipOn ? "on" : "off") +
                        "\",\"whatIf\":" + Bool(summary.whatIf) +
                        ",\"changed\":" + Bool(summary.changed) +
@@ -409,9 +498,20 @@ std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
           return ",\"before\":\"" + std::string(OptionName(file.value)) +
                  "\",\"result\":\"" + OutcomeName(file.outcome) + "\"";
         });
+    json += ",\"virtualStore\":" +
+            CopiesJson(
+                ops, inventory, copies, withPaths, [](const StoreCopy& copy) {
+                  return ",\"before\":\"" +
+                         std::string(OptionName(copy.value)) +
+                         "\",\"result\":\"" + OutcomeName(copy.outcome) + "\"";
+                });
     return json + ",\"pathsOmitted\":" + Bool(!withPaths) + "}";
   };
-  std::string json = build(true);
-  if (json.size() > kMaxJsonLength) json = build(false);
-  return json + "\r\n";
+  // Copies go first, then paths, as for the query.
+  for (std::size_t copies = inventory.store.copies.size();; --copies) {
+    const std::string json = build(true, copies);
+    if (json.size() <= kMaxJsonLength || copies == 0) {
+      return (json.size() <= kMaxJsonLength ? json : build(false, 0)) + "\r\n";
+    }
+  }
 }

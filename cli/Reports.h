@@ -22,13 +22,17 @@ std::string QueryAsJson(PlatformOps& ops, const Inventory& inventory);
 // After set (or set /whatif): each target, each file with its value before
 // and what became of it, whether anything changed, the exit status.
 struct SetSummary {
-  int value;  // SkipState On or Off
+  int value;  // SkipState On or Off; for sync, unused
   bool whatIf;
   bool changed;
   const char* result;  // "success", "partial", "not applicable"
   bool lockSquatted;   // written without the writer lock
   int exitStatus;
+  const char* command = "set";  // "set" or "sync"
 };
+
+// Lines on what kept profiles from being looked in, "" when nothing did.
+std::string ProblemLines(const Inventory& inventory);
 std::string SetAsText(const Inventory& inventory, const SetSummary& summary);
 std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
                       const SetSummary& summary);

@@ -5,6 +5,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/Inventory.h"
 #include "cli/Reports.h"
+#include "cli/StoreCopies.h"
 #include "guards/AdminCheck.h"
 #include "guards/InstanceGuard.h"
 #include "guards/WriterLock.h"
@@ -20,20 +21,29 @@ const char* const kUsage =
     "  vrpset query [/fo text|csv|json] [/nh]\r\n"
     "      Each program's status and version, the option in each INI\r\n"
     "      file, the combined state and per-user VirtualStore copies.\r\n"
-    "  vrpset test on|off\r\n"
-    "      Exit 0 when every INI file holds the value, 1 when not or\r\n"
-    "      when a program or a file cannot be checked, 3 when no\r\n"
-    "      program is installed and new enough.\r\n"
+    "  vrpset test on|off [/machineonly]\r\n"
+    "      Exit 0 when every INI file, and every user's VirtualStore\r\n"
+    "      copy of one, holds the value, 1 when not or when a program,\r\n"
+    "      a file, a copy or a profile cannot be checked, 3 when no\r\n"
+    "      program is installed and new enough. /machineonly leaves\r\n"
+    "      the copies out.\r\n"
     "  vrpset detect on|off\r\n"
-    "      One line and exit 0 when every INI file holds the value;\r\n"
-    "      nothing and exit 0 when not; when a program or a file\r\n"
-    "      cannot be checked, a message on standard error and exit 1;\r\n"
+    "      One line and exit 0 when every INI file and VirtualStore\r\n"
+    "      copy holds the value; nothing and exit 0 when not; when a\r\n"
+    "      program, a file, a copy or a profile cannot be checked, a\r\n"
+    "      message on standard error and exit 1;\r\n"
     "      when no program is installed and new enough, a message on\r\n"
     "      standard error and exit 3.\r\n"
-    "  vrpset set on|off [/whatif] [/force] [/log:PATH] [/fo text|json]\r\n"
-    "      Writes the value (administrators only). /whatif writes\r\n"
-    "      nothing; /force writes while LumoraApp.exe runs; /log appends\r\n"
-    "      a line per run to PATH.\r\n"
+    "  vrpset set on|off [/whatif] [/force] [/log:PATH] [/machineonly]\r\n"
+    "                    [/fo text|json]\r\n"
+    "      Writes the value (administrators only), and gives every\r\n"
+    "      existing VirtualStore copy the value of its file; makes none.\r\n"
+    "      /whatif writes nothing; /force writes while LumoraApp.exe\r\n"
+    "      runs; /log appends a line per run to PATH; /machineonly\r\n"
+    "      leaves the copies alone.\r\n"
+    "  vrpset sync [/whatif] [/fo text|json]\r\n"
+    "      Gives the caller's own existing VirtualStore copies the values\r\n"
+    "      of the machine's files (no administrator needed).\r\n"
     "\r\n"
     "Exit status: 0 success, 1 no match or something cannot be checked\r\n"
     "(test, detect), 2 usage error, 3 no program installed and new\r\n"
@@ -116,16 +126,19 @@ int RunQuery(PlatformOps& ops, const Command& command, ConsoleText* console) {
 
 int RunTestOrDetect(PlatformOps& ops, const Command& command,
                     ConsoleText* console) {
-  const Inventory inventory = TakeInventory(ops, false);
+  const Inventory inventory = TakeInventory(ops, !command.machineOnly);
   // What could not be examined holds no value: never "not applicable",
   // never a match.
   console->err = UncheckedLines(inventory, true);
+  if (AnyUsable(inventory)) console->err += UnexaminedCopyLines(inventory);
   if (!console->err.empty()) return exit_status::kNoMatch;
   if (!AnyUsable(inventory)) {
     console->err = kNothingUsable;
     return exit_status::kNotApplicable;
   }
-  const bool matches = AllFilesHold(inventory, command.value);
+  // A user whose copy reads otherwise scans with the other value.
+  const bool matches = AllFilesHold(inventory, command.value) &&
+                       CopiesHold(inventory, command.value);
   if (command.verb == Verb::kTest) {
     return matches ? exit_status::kSuccess : exit_status::kNoMatch;
   }
@@ -203,7 +216,7 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
     console->err += std::string("The lock ") + kWriterLockName +
                     " was made by another user: writing without it.\r\n";
   }
-  Inventory inventory = TakeInventory(ops, false);
+  Inventory inventory = TakeInventory(ops, !command.machineOnly);
   SetSummary summary = {command.value, command.whatIf, false,
                         "success",     squatted,       exit_status::kSuccess};
   console->err += UncheckedLines(inventory, false);
@@ -224,6 +237,7 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
     const OptionWriteResult written = WriteOption(
         ops, inventory.detection, command.value, kSkipSettingKey,
         command.whatIf ? WriteMode::kWhatIf : WriteMode::kOnlyWhereDifferent);
+    // Machine files first; copies follow what they came to hold.
     for (IniFileReport& file : inventory.files) {
       file.outcome = written.files[file.slot];
       if (written.reasons[file.slot] != CheckFailure::kNone) {
@@ -247,13 +261,18 @@ int RunSet(PlatformOps& ops, const Command& command, const std::string& words,
                         "whose final path cannot be had).\r\n";
       }
     }
-    if (AnySet(written.notRestored)) {
+    const WriteMode mode =
+        command.whatIf ? WriteMode::kWhatIf : WriteMode::kOnlyWhereDifferent;
+    const CopyWriteSummary copies = WriteCopiesOfWrittenFiles(
+        ops, inventory, command.value, mode, &console->err);
+    summary.changed = summary.changed || copies.changed;
+    if (AnySet(written.notRestored) || copies.notRestored) {
       summary.result = "not restored";
       summary.exitStatus = exit_status::kNotRestored;
       console->err +=
           "Some INI files could not be written, nor put back as "
           "they were: check them.\r\n";
-    } else if (AnySet(written.failed)) {
+    } else if (AnySet(written.failed) || copies.failed) {
       summary.result = "partial";
       summary.exitStatus = exit_status::kPartial;
       console->err += "Some INI files could not be written.\r\n";
@@ -300,6 +319,8 @@ int RunConsoleCommand(PlatformOps& ops, const std::vector<std::string>& words,
     case Verb::kTest:
     case Verb::kDetect:
       return RunTestOrDetect(ops, command, console);
+    case Verb::kSync:
+      return RunSync(ops, command, console);
     case Verb::kSet:
       break;
   }

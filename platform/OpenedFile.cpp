@@ -41,23 +41,43 @@ OpenOutcome OpenedFile::Open(const char* path, FileUse use) {
   // "C:\x.ini" lies in the root "C:\", not in "C:".
   const std::string folderPath =
       text.substr(0, slash > 0 && text[slash - 1] == ':' ? slash + 1 : slash);
-  OpenOutcome outcome = OpenOnce(folderPath, text.c_str() + slash + 1, use);
+  return OpenTrying(
+      [&](OsHandle* folder) {
+        return ops_.OpenFolder(folderPath.c_str(), folder);
+      },
+      text.c_str() + slash + 1, use);
+}
+
+OpenOutcome OpenedFile::OpenBelow(OsHandle base,
+                                  const std::string& relativeFolder,
+                                  const char* name, FileUse use) {
+  Close();
+  return OpenTrying(
+      [&](OsHandle* folder) {
+        return ops_.OpenFolderBelow(base, relativeFolder.c_str(), folder);
+      },
+      name, use);
+}
+
+OpenOutcome OpenedFile::OpenTrying(const FolderOpener& openFolder,
+                                   const char* name, FileUse use) {
+  OpenOutcome outcome = OpenOnce(openFolder, name, use);
   // An oplock break that is under way ends when its holder lets go, which
   // a program that is not playing games does within moments.
   for (int retry = 0;
        outcome == OpenOutcome::kOplockBreak && retry < kOplockRetries;
        ++retry) {
     ops_.Pause(kOplockPauseMilliseconds);
-    outcome = OpenOnce(folderPath, text.c_str() + slash + 1, use);
+    outcome = OpenOnce(openFolder, name, use);
   }
   if (outcome == OpenOutcome::kOplockBreak) outcome = OpenOutcome::kInUse;
   failure_ = FailureOf(outcome);
   return outcome;
 }
 
-OpenOutcome OpenedFile::OpenOnce(const std::string& folderPath,
+OpenOutcome OpenedFile::OpenOnce(const FolderOpener& openFolder,
                                  const char* name, FileUse use) {
-  OpenOutcome outcome = ops_.OpenFolder(folderPath.c_str(), &folder_);
+  OpenOutcome outcome = openFolder(&folder_);
   if (outcome != OpenOutcome::kOpened) {
     folder_ = nullptr;
     return outcome;
@@ -71,6 +91,10 @@ OpenOutcome OpenedFile::OpenOnce(const std::string& folderPath,
   }
   created_ = created != 0;
   return outcome;
+}
+
+bool OpenedFile::FolderPath(std::string* path) const {
+  return folder_ != nullptr && ops_.FolderFinalPath(folder_, path);
 }
 
 bool OpenedFile::Read(std::size_t maxSize, std::string* bytes) const {

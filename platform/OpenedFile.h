@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "platform/PlatformOps.h"
@@ -55,6 +56,11 @@ class OpenedFile {
   // is being broken; one still breaking after that is kInUse. Anything but
   // kOpened leaves nothing open.
   OpenOutcome Open(const char* path, FileUse use);
+  // The same for the file `name` in the folder `relativeFolder` names
+  // below an opened folder (a profile's), each component relative to the
+  // one before, following no link.
+  OpenOutcome OpenBelow(OsHandle base, const std::string& relativeFolder,
+                        const char* name, FileUse use);
   OsHandle handle() const { return file_; }
   // Whether opening it for kRewrite made it.
   bool created() const { return created_; }
@@ -68,10 +74,16 @@ class OpenedFile {
   // Why the last Open, Read or CopyToPrivate did not succeed (kNone when it
   // did, or when Open found nothing there).
   CheckFailure failure() const { return failure_; }
+  // Where its folder is, as Windows' final path of the folder gives it;
+  // false when it cannot be had.
+  bool FolderPath(std::string* path) const;
 
  private:
+  using FolderOpener = std::function<OpenOutcome(OsHandle* folder)>;
   void Close();
-  OpenOutcome OpenOnce(const std::string& folderPath, const char* name,
+  OpenOutcome OpenTrying(const FolderOpener& openFolder, const char* name,
+                         FileUse use);
+  OpenOutcome OpenOnce(const FolderOpener& openFolder, const char* name,
                        FileUse use);
 
   PlatformOps& ops_;

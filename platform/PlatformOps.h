@@ -80,23 +80,22 @@ enum class FileUse {
   kAttributes,  // its identity alone: no data access, which no other
                 // program's sharing can refuse
   kAppend,      // appending lines to a log: created when missing
+  kUpdate,      // as kRewrite, but a missing file stays missing (kMissing)
 };
 
 // The console program's two output streams.
 enum class StdStream { kOut, kErr };
 
-// The entries of a list in which each is followed by a terminator, as the
-// profile list below is handed out.
-inline std::vector<std::string> SplitTerminatedList(const std::string& list) {
-  std::vector<std::string> entries;
-  for (std::size_t start = 0; start < list.size();) {
-    std::size_t end = list.find('\0', start);
-    if (end == std::string::npos) end = list.size();
-    entries.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return entries;
-}
+// A user profile of the machine, as ListUserProfiles hands it out.
+struct UserProfile {
+  std::string sid;      // "S-1-5-21-..."
+  std::string account;  // "DOMAIN\\user" where Windows resolves it, else ""
+  // Its folder in the ANSI code page, for reports alone ('?' for a
+  // character the code page lacks): the folder is opened by its SID.
+  std::string folder;
+  // Why it cannot be examined: "" when it can.
+  std::string problem;
+};
 
 class PlatformOps {
  public:
@@ -180,8 +179,9 @@ class PlatformOps {
   // and deleting and shares reading alone, so that no other writer gets in
   // between reading and writing; kAppend asks for appending and deleting
   // and shares reading and writing. kRewrite and kAppend create a missing
-  // file (*created = 1) and are kLeadsElsewhere for a file with more than
-  // one name. Closed with CloseOsHandle.
+  // file (*created = 1); kUpdate is kRewrite that creates nothing. All
+  // three are kLeadsElsewhere for a file with more than one name. Closed
+  // with CloseOsHandle.
   virtual OpenOutcome OpenFileIn(OsHandle folder, const char* name, FileUse use,
                                  OsHandle* file, int* created) = 0;
   // The whole file from its start through an opened file's handle; 0 when
@@ -229,10 +229,28 @@ class PlatformOps {
   // the process list cannot be read: the answer errs towards "running".
   // SeDebugPrivilege, where held, is enabled for the look and put back.
   virtual int IsProgramRunning(OsHandle program) = 0;
-  // The profile folder of every user profile on the machine (from the
-  // registry's ProfileList, variables expanded), each followed by a
-  // terminator. 0 when the list cannot be read.
-  virtual int ListProfileDirs(std::string* dirs) = 0;
+  // Every user profile on the machine, from the registry's ProfileList
+  // (read with the wide functions, ProfileImagePath REG_SZ or
+  // REG_EXPAND_SZ, expanded): user SIDs alone (S-1-5-21-..., S-1-12-1-...),
+  // no ".bak" key of a profile being repaired. 0 when the list cannot be
+  // read.
+  virtual int ListUserProfiles(std::vector<UserProfile>* profiles) = 0;
+  // Opens the profile folder of `sid` (its ProfileImagePath as the wide
+  // functions read it, so any character serves) from its volume's root,
+  // following no link, as OpenFolder does.
+  virtual OpenOutcome OpenProfileFolder(const std::string& sid,
+                                        OsHandle* folder) = 0;
+  // Opens the folder `relative` ("AppData\\Local", no drive, no "." or
+  // "..") below an opened folder, one component at a time relative to the
+  // one before, following no link. Closed with CloseOsHandle.
+  virtual OpenOutcome OpenFolderBelow(OsHandle base, const char* relative,
+                                      OsHandle* folder) = 0;
+  // Where an opened folder is, as Windows' final path of it tells
+  // ("C:\\Program Files (x86)\\Lumora", however the path that opened it was
+  // spelled), in the ANSI code page. 0 when it cannot be had or spelled.
+  virtual int FolderFinalPath(OsHandle folder, std::string* path) = 0;
+  // The SID of the user this process runs as ("S-1-5-18" for SYSTEM).
+  virtual int CallerSid(std::string* sid) = 0;
   // For a log line: the time now in UTC as "2026-12-08T19:04:24Z", the
   // computer's name and the user's ("?" for one that cannot be had).
   virtual void DescribeRun(std::string* utcTime, std::string* computer,

@@ -4,6 +4,8 @@
 // dialog and the console program can each tell it their own way.
 #pragma once
 
+#include <functional>
+
 #include "detect/ScanTargets.h"
 #include "platform/OpenedFile.h"
 #include "platform/PlatformOps.h"
@@ -31,6 +33,11 @@ bool IsOptionOn(PlatformOps& ops, const char* path, const char* key);
 enum class StoredOption { kNoFile, kOff, kOn, kUnreadable };
 StoredOption ReadStoredOption(PlatformOps& ops, const char* path,
                               const char* key, CheckFailure* why = nullptr);
+
+// The same for a file already opened (for reading) as `opened` tells.
+StoredOption ReadOpenedOption(PlatformOps& ops, const OpenedFile& file,
+                              OpenOutcome opened, const char* key,
+                              CheckFailure* why = nullptr);
 
 // Whether a file whose option was read as `stored` already holds `state`
 // (On or Off): a missing file holds Off, an unreadable one nothing.
@@ -61,6 +68,20 @@ enum class WriteMode {
                         // alone: a missing file is never made to hold Off
   kWhatIf,              // nothing is written; says what would be
 };
+
+// Whether the outcome is one of a file left as it was against our will.
+bool IsWriteFailure(FileWriteOutcome outcome);
+
+// Opens a file for a use, as an OpenedFile's Open or OpenBelow does.
+using FileOpener = std::function<OpenOutcome(OpenedFile& file, FileUse use)>;
+
+// One file's checked write of "1" (On) or "0" (Off) under `key`, the file
+// reached by `open`: opened for reading first unless mode is kEveryFile
+// (left alone where it already holds the state; nothing written at all
+// for kWhatIf), then for writeUse (kRewrite, or kUpdate to make no file).
+FileWriteOutcome WriteOptionTo(PlatformOps& ops, const FileOpener& open,
+                               FileUse writeUse, const char* key, int state,
+                               WriteMode mode, CheckFailure* why);
 
 struct OptionWriteResult {
   FileWriteOutcome files[kIniFileCount];  // in kIniFiles order

@@ -84,11 +84,19 @@ IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* value,
                                      CheckFailure* notOpened) {
   OpenedFile file(ops);
+  const OpenOutcome opened = file.Open(path, FileUse::kRewrite);
+  return WriteOpenedIniValue(ops, file, opened, section, key, value, notOpened);
+}
+
+IniWriteResult WriteOpenedIniValue(PlatformOps& ops, const OpenedFile& file,
+                                   OpenOutcome opened, const char* section,
+                                   const char* key, const char* value,
+                                   CheckFailure* notOpened) {
   const auto leftAlone = [&](IniWriteResult result) {
     if (notOpened != nullptr) *notOpened = file.failure();
     return result;
   };
-  switch (file.Open(path, FileUse::kRewrite)) {
+  switch (opened) {
     case OpenOutcome::kOpened:
       break;
     case OpenOutcome::kLeadsElsewhere:

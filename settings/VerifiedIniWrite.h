@@ -38,3 +38,10 @@ IniWriteResult WriteIniValueVerified(PlatformOps& ops, const char* path,
                                      const char* section, const char* key,
                                      const char* value,
                                      CheckFailure* notOpened = nullptr);
+
+// The same for a file already opened (for kRewrite or kUpdate) as `opened`
+// tells; kMissing is kUndone with nothing to say.
+IniWriteResult WriteOpenedIniValue(PlatformOps& ops, const OpenedFile& file,
+                                   OpenOutcome opened, const char* section,
+                                   const char* key, const char* value,
+                                   CheckFailure* notOpened = nullptr);

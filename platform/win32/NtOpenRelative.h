@@ -67,6 +67,10 @@ inline bool RedirectsName(DWORD attributes, DWORD tag) {
 // before, none through a link, none waiting for another program's oplock,
 // and the final path checked against the root's. *folder is closed by the
 // caller.
+// The folder at `path` ("C:\\...", "\\\\?\\C:\\...", "\\\\server\\share\\..."),
+// walked as OpenFolderFromRoot walks it.
+OpenOutcome OpenFolderAt(const std::wstring& path, HANDLE* folder);
+
 OpenOutcome OpenFolderFromRoot(const std::wstring& root,
                                const std::vector<std::wstring>& components,
                                HANDLE* folder);

@@ -12,6 +12,39 @@ bool AnsiToWide(const std::string& ansi, std::wstring* wide) {
                              wideLength) == wideLength;
 }
 
+bool WideToAnsiExact(const std::wstring& wide, std::string* ansi) {
+  ansi->clear();
+  if (wide.empty()) return true;
+  const int wideLength = static_cast<int>(wide.size());
+  BOOL lossy = FALSE;
+  const int length =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
+                          nullptr, 0, nullptr, &lossy);
+  if (length <= 0 || lossy) return false;
+  ansi->assign(static_cast<std::size_t>(length), '\0');
+  return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                             wideLength, &(*ansi)[0], length, nullptr,
+                             &lossy) == length &&
+         !lossy;
+}
+
+std::string WideToAnsiShown(const std::wstring& wide) {
+  std::string shown;
+  const int wideLength = static_cast<int>(wide.size());
+  const int length =
+      wide.empty()
+          ? 0
+          : WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                wideLength, nullptr, 0, "?", nullptr);
+  if (length <= 0) return shown;
+  shown.assign(static_cast<std::size_t>(length), '\0');
+  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
+                          &shown[0], length, "?", nullptr) != length) {
+    shown.clear();
+  }
+  return shown;
+}
+
 bool SamePathText(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;

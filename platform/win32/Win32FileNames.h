@@ -32,6 +32,12 @@ struct ScopedHandle {
 // Text in the ANSI code page as UTF-16.
 bool AnsiToWide(const std::string& ansi, std::wstring* wide);
 
+// UTF-16 as ANSI text, failing where a character has no exact ANSI form.
+bool WideToAnsiExact(const std::wstring& wide, std::string* ansi);
+// UTF-16 as ANSI text for a person to read: '?' where a character has no
+// ANSI form.
+std::string WideToAnsiShown(const std::wstring& wide);
+
 // Two names as the file system compares them: ordinal, ignoring case.
 bool SamePathText(const std::wstring& a, const std::wstring& b);
 

@@ -49,7 +49,7 @@ OpenOutcome CheckOpened(HANDLE folder, const std::wstring& name, HANDLE file,
   }
   // Another name of the file may lie in a folder the user owns: what we
   // write there, they could read and change as their own.
-  if ((use == FileUse::kRewrite || use == FileUse::kAppend) &&
+  if (use != FileUse::kRead && use != FileUse::kAttributes &&
       information.nNumberOfLinks != 1) {
     return OpenOutcome::kLeadsElsewhere;
   }
@@ -70,10 +70,10 @@ OpenOutcome CheckOpened(HANDLE folder, const std::wstring& name, HANDLE file,
 
 namespace {
 
-// How a file is opened for each use. A rewrite shares reading alone, so no
-// other writer comes between our read and our write, and asks for deletion
-// to take back a file it made; an append shares reading and writing with
-// other runs that log to the same file.
+// How a file is opened for each use. A rewrite (or an update, which makes
+// no file) shares reading alone, so no other writer comes between our read
+// and our write, and asks for deletion to take back a file it made; an append
+// shares reading and writing with other runs that log to the same file.
 RelativeOpen HowToOpen(FileUse use, ULONG options) {
   switch (use) {
     case FileUse::kRead:
@@ -85,10 +85,13 @@ RelativeOpen HowToOpen(FileUse use, ULONG options) {
       return {FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE,
               FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF, options};
     case FileUse::kRewrite:
+    case FileUse::kUpdate:
       break;
   }
-  return {GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE, FILE_SHARE_READ,
-          FILE_OPEN_IF, options};
+  return {
+      GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE, FILE_SHARE_READ,
+      static_cast<ULONG>(use == FileUse::kUpdate ? FILE_OPEN : FILE_OPEN_IF),
+      options};
 }
 
 // Whether two handles are of one file: the same volume and file index.

@@ -32,10 +32,8 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
 // components, after the text alone was made canonical: '/' as '\', a
 // "\\?\" prefix dropped, "." and ".." and doubled separators resolved by
 // GetFullPathNameW, which touches no file.
-bool SplitFolderPath(const char* path, std::wstring* root,
+bool SplitFolderPath(std::wstring text, std::wstring* root,
                      std::vector<std::wstring>* components) {
-  std::wstring text;
-  if (!AnsiToWide(path, &text)) return false;
   for (wchar_t& c : text) {
     if (c == L'/') c = L'\\';
   }
@@ -194,16 +192,90 @@ std::wstring FinalName(HANDLE parent, HANDLE child, const std::wstring& name) {
   return name;
 }
 
+// Opens each of `components` below the folder behind `start` (which stays
+// the caller's), every one relative to the one before and none through a
+// link, and checks where the walk ended against the start's own final
+// path: a subst drive or a share, whose final path is another spelling of
+// the same folder, is checked like any other.
+OpenOutcome WalkBelow(HANDLE start, const std::vector<std::wstring>& components,
+                      HANDLE* folder) {
+  std::wstring expected;
+  if (!FinalPath(start, VOLUME_NAME_DOS, &expected)) {
+    return OpenOutcome::kCannotCheck;
+  }
+  ScopedHandle current = {nullptr};
+  for (const std::wstring& name : components) {
+    const HANDLE parent = current.handle != nullptr ? current.handle : start;
+    HANDLE next = nullptr;
+    const OpenOutcome opened = OpenComponent(parent, name, &next);
+    if (opened != OpenOutcome::kOpened) return opened;
+    expected += L"\\" + FinalName(parent, next, name);
+    if (current.handle != nullptr) CloseHandle(current.handle);
+    current.handle = next;
+  }
+  if (current.handle == nullptr) return OpenOutcome::kFailed;
+  // Wine follows a Unix symbolic link in its prefix without showing it as
+  // a reparse point; only the final path tells where the walk ended.
+  std::wstring final;
+  if (!FinalPath(current.handle, VOLUME_NAME_DOS, &final)) {
+    return OpenOutcome::kCannotCheck;
+  }
+  if (!SamePathText(final, expected)) return OpenOutcome::kLeadsElsewhere;
+  *folder = current.handle;
+  current.handle = nullptr;
+  return OpenOutcome::kOpened;
+}
+
 }  // namespace
 
-OpenOutcome Win32PlatformOps::OpenFolder(const char* path, OsHandle* folder) {
+OpenOutcome OpenFolderAt(const std::wstring& path, HANDLE* folder) {
   std::wstring root;
   std::vector<std::wstring> components;
   if (!SplitFolderPath(path, &root, &components)) return OpenOutcome::kFailed;
+  return OpenFolderFromRoot(root, components, folder);
+}
+
+OpenOutcome Win32PlatformOps::OpenFolder(const char* path, OsHandle* folder) {
+  std::wstring wide;
+  if (!AnsiToWide(path, &wide)) return OpenOutcome::kFailed;
   HANDLE opened = nullptr;
-  const OpenOutcome outcome = OpenFolderFromRoot(root, components, &opened);
+  const OpenOutcome outcome = OpenFolderAt(wide, &opened);
   if (outcome == OpenOutcome::kOpened) *folder = opened;
   return outcome;
+}
+
+OpenOutcome Win32PlatformOps::OpenFolderBelow(OsHandle base,
+                                              const char* relative,
+                                              OsHandle* folder) {
+  std::wstring text;
+  if (!AnsiToWide(relative, &text)) return OpenOutcome::kFailed;
+  std::vector<std::wstring> components;
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t end = text.find(L'\\', start);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring name = text.substr(start, end - start);
+    if (name.empty() || name == L"." || name == L".." ||
+        name.find_first_of(L"/:") != std::wstring::npos) {
+      return OpenOutcome::kFailed;
+    }
+    components.push_back(name);
+    start = end + 1;
+  }
+  HANDLE opened = nullptr;
+  const OpenOutcome outcome = WalkBelow(base, components, &opened);
+  if (outcome == OpenOutcome::kOpened) *folder = opened;
+  return outcome;
+}
+
+int Win32PlatformOps::FolderFinalPath(OsHandle folder, std::string* path) {
+  std::wstring final;
+  if (!FinalPath(folder, VOLUME_NAME_DOS, &final)) return 0;
+  if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+    final = L"\\\\" + final.substr(8);
+  } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
+    final = final.substr(4);
+  }
+  return WideToAnsiExact(final, path) ? 1 : 0;
 }
 
 OpenOutcome OpenFolderFromRoot(const std::wstring& root,
@@ -227,29 +299,15 @@ OpenOutcome OpenFolderFromRoot(const std::wstring& root,
         return OpenOutcome::kFailed;
     }
   }
-  // The walk is checked against the root's own final path, so that a subst
-  // drive or a share, whose final path is another spelling of the same
-  // folder, is checked like any other.
-  std::wstring expected;
-  if (!FinalPath(current.handle, VOLUME_NAME_DOS, &expected)) {
-    return OpenOutcome::kCannotCheck;
+  if (components.empty()) {
+    // The root itself, checked as any folder is: its final path is its own.
+    std::wstring final;
+    if (!FinalPath(current.handle, VOLUME_NAME_DOS, &final)) {
+      return OpenOutcome::kCannotCheck;
+    }
+    *folder = current.handle;
+    current.handle = nullptr;
+    return OpenOutcome::kOpened;
   }
-  for (const std::wstring& name : components) {
-    HANDLE next = nullptr;
-    const OpenOutcome opened = OpenComponent(current.handle, name, &next);
-    if (opened != OpenOutcome::kOpened) return opened;
-    expected += L"\\" + FinalName(current.handle, next, name);
-    CloseHandle(current.handle);
-    current.handle = next;
-  }
-  // Wine follows a Unix symbolic link in its prefix without showing it as
-  // a reparse point; only the final path tells where the walk ended.
-  std::wstring final;
-  if (!FinalPath(current.handle, VOLUME_NAME_DOS, &final)) {
-    return OpenOutcome::kCannotCheck;
-  }
-  if (!SamePathText(final, expected)) return OpenOutcome::kLeadsElsewhere;
-  *folder = current.handle;
-  current.handle = nullptr;
-  return OpenOutcome::kOpened;
+  return WalkBelow(current.handle, components, folder);
 }

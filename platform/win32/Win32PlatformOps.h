@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/PlatformOps.h"
 
@@ -42,7 +43,13 @@ class Win32PlatformOps final : public PlatformOps {
   int ReadPrivateCopy(const std::string& path, std::string* bytes) override;
   void RemovePrivateFolder() override;
   int IsProgramRunning(OsHandle program) override;
-  int ListProfileDirs(std::string* dirs) override;
+  int ListUserProfiles(std::vector<UserProfile>* profiles) override;
+  OpenOutcome OpenProfileFolder(const std::string& sid,
+                                OsHandle* folder) override;
+  OpenOutcome OpenFolderBelow(OsHandle base, const char* relative,
+                              OsHandle* folder) override;
+  int FolderFinalPath(OsHandle folder, std::string* path) override;
+  int CallerSid(std::string* sid) override;
   void DescribeRun(std::string* utcTime, std::string* computer,
                    std::string* user) override;
   int AnsiToCodePage(const std::string& ansi, unsigned codePage,

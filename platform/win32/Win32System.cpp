@@ -31,37 +31,3 @@ unsigned long Win32PlatformOps::ExpandEnvironment(const char* text,
                                                   unsigned long size) {
   return ExpandEnvironmentStringsA(text, buffer, size);
 }
-
-int Win32PlatformOps::ListProfileDirs(std::string* dirs) {
-  dirs->clear();
-  HKEY list = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
-                    "ProfileList",
-                    0, KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS) {
-    return 0;
-  }
-  char sid[256];
-  for (DWORD index = 0;; ++index) {
-    DWORD sidLength = sizeof sid;
-    const LONG listed = RegEnumKeyExA(list, index, sid, &sidLength, nullptr,
-                                      nullptr, nullptr, nullptr);
-    if (listed == ERROR_NO_MORE_ITEMS) break;
-    if (listed != ERROR_SUCCESS) continue;
-    char stored[MAX_PATH];
-    DWORD storedSize = sizeof stored;
-    char dir[MAX_PATH];
-    // RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, expanded; a terminated string.
-    if (RegGetValueA(list, sid, "ProfileImagePath",
-                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                     nullptr, stored, &storedSize) != ERROR_SUCCESS) {
-      continue;
-    }
-    const DWORD expanded = ExpandEnvironmentStringsA(stored, dir, MAX_PATH);
-    if (expanded == 0 || expanded > MAX_PATH) continue;
-    *dirs += dir;
-    *dirs += '\0';
-  }
-  RegCloseKey(list);
-  return 1;
-}

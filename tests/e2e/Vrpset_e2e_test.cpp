@@ -70,7 +70,7 @@ TEST_F(VrpsetE2E, EachCommandOnEachInstallation) {
          const auto records = ReadCsv(run.out);
          ASSERT_EQ(5u, records.size());  // header, 2 ISIS, TWAIN, Lumora
          EXPECT_EQ((std::vector<std::string>{"Target", "Status", "FileVersion",
-                                             "File", "Value"}),
+                                             "File", "Value", "User"}),
                    records[0]);
          EXPECT_EQ("9, 0, 2, 1", records[1][2]) << "quoted: it has commas";
          EXPECT_EQ("on", records[1][4]);

@@ -66,7 +66,7 @@ const char* FakePlatformOps::NameOf(Op op) {
       "EqualSids",          "AllocateZeroed",     "ExpandEnvironment",
       "ReadIniString",      "OpenFileIn",         "ReadOpenedFile",
       "RewriteOpenedFile",  "DeleteOpenedFile",   "IsProgramRunning",
-      "ListProfileDirs",    "AppendToOpenedFile", "CreateAdminOnlyMutex",
+      "ListUserProfiles",   "AppendToOpenedFile", "CreateAdminOnlyMutex",
       "WritePrivateCopy",   "ReadPrivateCopy",
   };
   return kNames[static_cast<int>(op)];
@@ -428,12 +428,6 @@ std::string WithoutOtherSection(const std::string& text,
   return text;
 }
 
-std::string Terminated(const std::vector<std::string>& entries) {
-  std::string list;
-  for (const std::string& entry : entries) list += entry + '\0';
-  return list;
-}
-
 }  // namespace
 
 int FakePlatformOps::WriteIniString(const char* section, const char* key,
@@ -483,6 +477,11 @@ int FakePlatformOps::ReadIniString(const char* section, const char* key,
   return 1;
 }
 
+// A use that shares reading alone: one writer at a time.
+static bool IsWriter(FileUse use) {
+  return use == FileUse::kRewrite || use == FileUse::kUpdate;
+}
+
 OpenOutcome FakePlatformOps::OpenFolder(const char* path, OsHandle* folder) {
   if (ShouldFail(Op::OpenFolder)) return OpenOutcome::kFailed;
   // "C:" names the current folder of drive C, no folder from a root.
@@ -499,9 +498,22 @@ OpenOutcome FakePlatformOps::OpenFolder(const char* path, OsHandle* folder) {
       lower += (lower.empty() ? "" : "\\") + part;
     }
   }
-  // From the root down, each component on its own: a link anywhere on the
-  // way is refused, not followed.
-  for (std::size_t end = lower.find('\\');; end = lower.find('\\', end + 1)) {
+  std::string spelled = path;
+  while (spelled.size() > 3 &&
+         (spelled.back() == '\\' || spelled.back() == '/')) {
+    spelled.pop_back();
+  }
+  return OpenCanonicalFolder(lower, 0, spelled, folder);
+}
+
+OpenOutcome FakePlatformOps::OpenCanonicalFolder(const std::string& lower,
+                                                 std::size_t checkedLength,
+                                                 const std::string& spelled,
+                                                 OsHandle* folder) {
+  // Each component on its own: a link anywhere on the way is refused, not
+  // followed.
+  for (std::size_t end = lower.find('\\', checkedLength);;
+       end = lower.find('\\', end + 1)) {
     if (folderLinks_.count(lower.substr(0, end)) != 0) {
       return OpenOutcome::kLeadsElsewhere;
     }
@@ -513,13 +525,34 @@ OpenOutcome FakePlatformOps::OpenFolder(const char* path, OsHandle* folder) {
   if (!DirectoryExists(lower)) return OpenOutcome::kMissing;
   *folder = NewHandle();
   openHandles_[*folder] = "";
-  std::string spelled = path;
-  while (spelled.size() > 3 &&
-         (spelled.back() == '\\' || spelled.back() == '/')) {
-    spelled.pop_back();
-  }
   heldFiles_[*folder] = {lower, spelled, nullptr};
   return OpenOutcome::kOpened;
+}
+
+OpenOutcome FakePlatformOps::OpenFolderBelow(OsHandle base,
+                                             const char* relative,
+                                             OsHandle* folder) {
+  if (ShouldFail(Op::OpenFolder)) return OpenOutcome::kFailed;
+  const Held& below = heldFiles_.at(base);
+  const std::string parts = Lower(relative) + "\\";
+  for (std::size_t start = 0, end;
+       (end = parts.find('\\', start)) != std::string::npos; start = end + 1) {
+    const std::string part = parts.substr(start, end - start);
+    if (part.empty() || part == "." || part == ".." ||
+        part.find_first_of("/:") != std::string::npos) {
+      return OpenOutcome::kFailed;
+    }
+  }
+  return OpenCanonicalFolder(below.path + "\\" + Lower(relative),
+                             below.path.size() + 1,
+                             below.spelled + "\\" + relative, folder);
+}
+
+int FakePlatformOps::FolderFinalPath(OsHandle folder, std::string* path) {
+  const std::string& lower = heldFiles_.at(folder).path;
+  *path = lower;
+  if (!path->empty()) (*path)[0] = static_cast<char>(std::toupper((*path)[0]));
+  return 1;
 }
 
 // Sharing as CreateFile's rules have it ("Creating and Opening Files"): a
@@ -545,20 +578,21 @@ OpenOutcome FakePlatformOps::OpenFileIn(OsHandle folder, const char* name,
   }
   auto it = files_.find(path);
   if (it == files_.end()) {
-    if (use == FileUse::kRead || use == FileUse::kAttributes) {
+    if (use == FileUse::kRead || use == FileUse::kAttributes ||
+        use == FileUse::kUpdate) {
       return OpenOutcome::kMissing;
     }
     it = files_.emplace(path, std::make_shared<std::string>()).first;
     *created = 1;
-  } else if (use == FileUse::kRewrite || use == FileUse::kAppend) {
+  } else if (use == FileUse::kRewrite || use == FileUse::kAppend ||
+             use == FileUse::kUpdate) {
     const FileText& text = it->second;
     const auto names = std::count_if(
         files_.begin(), files_.end(),
         [&text](const auto& named) { return named.second == text; });
     if (names != 1) return OpenOutcome::kLeadsElsewhere;
     for (const auto& [handle, held] : heldFiles_) {
-      if (use == FileUse::kRewrite && held.file == text &&
-          held.use == FileUse::kRewrite) {
+      if (IsWriter(use) && held.file == text && IsWriter(held.use)) {
         return OpenOutcome::kInUse;
       }
     }
@@ -607,7 +641,7 @@ int FakePlatformOps::ReadOpenedFile(OsHandle file, std::size_t maxSize,
 int FakePlatformOps::RewriteOpenedFile(OsHandle file,
                                        const std::string& bytes) {
   const Held& held = heldFiles_.at(file);
-  if (held.file == nullptr || held.use != FileUse::kRewrite) return 0;
+  if (held.file == nullptr || !IsWriter(held.use)) return 0;
   // A rewrite in place that fails, as on a full disk, leaves part of it.
   if (ShouldFail(Op::RewriteOpenedFile)) {
     *held.file = bytes.substr(0, bytes.size() / 2);
@@ -623,7 +657,7 @@ int FakePlatformOps::RewriteOpenedFile(OsHandle file,
 int FakePlatformOps::DeleteOpenedFile(OsHandle file) {
   if (ShouldFail(Op::DeleteOpenedFile)) return 0;
   Held& held = heldFiles_.at(file);
-  if (held.file == nullptr || held.use != FileUse::kRewrite) return 0;
+  if (held.file == nullptr || !IsWriter(held.use)) return 0;
   held.deleteOnClose = true;
   return 1;
 }
@@ -672,10 +706,27 @@ int FakePlatformOps::IsProgramRunning(OsHandle program) {
   return 0;
 }
 
-int FakePlatformOps::ListProfileDirs(std::string* dirs) {
-  dirs->clear();
-  if (ShouldFail(Op::ListProfileDirs)) return 0;
-  *dirs = Terminated(profileDirs);
+int FakePlatformOps::ListUserProfiles(std::vector<UserProfile>* listed) {
+  listed->clear();
+  if (ShouldFail(Op::ListUserProfiles)) return 0;
+  *listed = profiles;
+  return 1;
+}
+
+OpenOutcome FakePlatformOps::OpenProfileFolder(const std::string& sid,
+                                               OsHandle* folder) {
+  for (const UserProfile& profile : profiles) {
+    if (profile.sid != sid || !profile.problem.empty()) continue;
+    const auto real = profileFolders.find(sid);
+    return OpenFolder(
+        (real != profileFolders.end() ? real->second : profile.folder).c_str(),
+        folder);
+  }
+  return OpenOutcome::kFailed;
+}
+
+int FakePlatformOps::CallerSid(std::string* sid) {
+  *sid = callerSid;
   return 1;
 }
 

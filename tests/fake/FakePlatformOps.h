@@ -40,7 +40,7 @@ class FakePlatformOps final : public PlatformOps {
     RewriteOpenedFile,
     DeleteOpenedFile,
     IsProgramRunning,
-    ListProfileDirs,
+    ListUserProfiles,
     AppendToOpenedFile,
     CreateAdminOnlyMutex,
     WritePrivateCopy,
@@ -78,7 +78,13 @@ class FakePlatformOps final : public PlatformOps {
   std::string windowsDir = "C:\\WINDOWS";
   // Programs running, by full path (any case), and the user profiles.
   std::set<std::string> runningPrograms;
-  std::vector<std::string> profileDirs = {"C:\\Users\\admin"};
+  std::vector<UserProfile> profiles = {
+      {kUserSid, "SCANPC01\\admin", "C:\\Users\\admin", ""}};
+  // A profile's folder where it is not the text ListUserProfiles shows (a
+  // name the ANSI code page cannot spell), by SID.
+  std::map<std::string, std::string> profileFolders;
+  // The user this process runs as.
+  std::string callerSid = kUserSid;
   // Environment variables for ExpandEnvironment, by upper-case name.
   std::map<std::string, std::string> environment = {
       {"PROGRAMFILES", "C:\\Program Files"}};
@@ -250,7 +256,13 @@ class FakePlatformOps final : public PlatformOps {
   int ReadPrivateCopy(const std::string& path, std::string* bytes) override;
   void RemovePrivateFolder() override;
   int IsProgramRunning(OsHandle program) override;
-  int ListProfileDirs(std::string* dirs) override;
+  int ListUserProfiles(std::vector<UserProfile>* profiles) override;
+  OpenOutcome OpenProfileFolder(const std::string& sid,
+                                OsHandle* folder) override;
+  OpenOutcome OpenFolderBelow(OsHandle base, const char* relative,
+                              OsHandle* folder) override;
+  int FolderFinalPath(OsHandle folder, std::string* path) override;
+  int CallerSid(std::string* sid) override;
 
   void DescribeRun(std::string* utcTime, std::string* computer,
                    std::string* user) override;
@@ -299,6 +311,11 @@ class FakePlatformOps final : public PlatformOps {
   // A path as the file system resolves it: lower case and, unless
   // withoutLinks, folder links followed.
   std::string Resolve(const std::string& path, bool withoutLinks = false) const;
+  // Opens the folder at the lower-case path, refusing a link or a mount
+  // point at any component after the first `checkedLength` characters.
+  OpenOutcome OpenCanonicalFolder(const std::string& lower,
+                                  std::size_t checkedLength,
+                                  const std::string& spelled, OsHandle* folder);
   // What a user's handle or oplock on `lowerPath` answers an open that
   // asks for data; kOpened where nothing stands in its way.
   OpenOutcome UserHoldOn(const std::string& lowerPath);

@@ -64,7 +64,7 @@ void Arrange(FuzzInput& input, FakePlatformOps& ops) {
                            {FakePlatformOps::kUserSid, false, true});
   }
   if (flags & 64)
-    ops.SetIniText(ops.profileDirs[0] +
+    ops.SetIniText(ops.profiles[0].folder +
                        "\\AppData\\Local\\"
                        "VirtualStore" +
                        ops.windowsDir.substr(2) +

@@ -231,6 +231,28 @@ TEST(WriteSkipSettingFailures, FailedTargetsGoUnderErrorTheRestUnderEnd) {
   }
 }
 
+// OK gives the users' VirtualStore copies the value too; one that cannot be
+// written puts its program under the error box, and names its user.
+TEST(WriteSkipSettingFailures, ACopyNotWrittenIsAnErrorNamingItsUser) {
+  FakePlatformOps ops;
+  ops.windowsDir = "C:\\W";
+  for (const char* path : {kIsisA, kIsisB, kTwain, kCapture}) ops.AddFile(path);
+  const std::string store = "C:\\Users\\admin\\AppData\\Local\\VirtualStore";
+  ops.SetIniText(store + std::string(kIsisA).substr(2), Option("0"));
+  ops.SetIniText(store + std::string(kTwain).substr(2), Option("0"));
+  ops.HoldShut(store + std::string(kTwain).substr(2));
+  DetectionResult detection = Found(true, true, true);
+  WriteSkipSetting(ops, detection, kDialog, kSkipOn, kSkipSettingKey);
+  ASSERT_EQ(2u, ops.messages.size());
+  EXPECT_EQ(std::string(kWriteError) +
+                "    TWAIN\n\nVirtualStore copies not written, of:\n"
+                "    SCANPC01\\admin\n",
+            ops.messages[0].text);
+  EXPECT_EQ(std::string(kChanged) + "    ISIS\n    Lumora\n",
+            ops.messages[1].text);
+  EXPECT_EQ(Option("1"), ops.IniText(store + std::string(kIsisA).substr(2)));
+}
+
 TEST_F(WriteSkipSettingTest, MissingDirectoryIsAReportedFailure) {
   detection = Found(true, true, false);
   ops.AddDirectory("C:\\W\\Pixtran\\Norvel RX-M7720B");

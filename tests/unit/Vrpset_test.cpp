@@ -175,6 +175,24 @@ void Install(FakePlatformOps& ops, const std::string& twain,
   ops.SetIniText(kCaptureIni, capture);
 }
 
+// A user's VirtualStore copy of the TWAIN file, and a second user, "scan",
+// beside the default "admin" (the caller).
+std::string TwainCopyOf(const std::string& user) {
+  return "C:\\Users\\" + user + "\\AppData\\Local\\VirtualStore" +
+         std::string(kTwainIni).substr(2);
+}
+constexpr const char* kScanSid = "S-1-5-21-1-2-3-1002";
+const std::string kOnWithMore = "[Scan]\r\nDpi=300\r\n" + kOn;
+// TWAIN and the capture application at `machine`, and a copy of TWAIN's
+// file at 1 (with another section) for both users.
+void InstallWithCopies(FakePlatformOps& ops, const std::string& machine) {
+  Install(ops, machine, machine);
+  ops.profiles.push_back({kScanSid, "SCANPC01\\scan", "C:\\Users\\scan", ""});
+  ops.SetIniText(TwainCopyOf("admin"), kOnWithMore);
+  ops.SetIniText(TwainCopyOf("scan"), kOnWithMore);
+}
+const std::string kOffWithMore = "[Scan]\r\nDpi=300\r\n" + kOff;
+
 // As Install with every file off, and ISIS too, whose RX-M7710B model
 // folder is missing.
 void InstallWithoutTheRx7710BFolder(FakePlatformOps& ops) {
@@ -823,6 +841,162 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
          EXPECT_EQ("not restored",
                    nlohmann::json::parse(console.out).at("result"));
        }},
+      {"set off: every existing copy follows, that key alone, none made",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOn);
+         ops.AddDirectory("C:\\Users\\nocopy\\AppData\\Local");
+         ops.profiles.push_back(
+             {"S-1-5-21-1-2-3-1003", "", "C:\\Users\\nocopy", ""});
+       },
+       {"set", "off"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOff,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOffWithMore, ops.IniText(TwainCopyOf("admin")));
+         EXPECT_EQ(kOffWithMore, ops.IniText(TwainCopyOf("scan")));
+         EXPECT_EQ(std::nullopt, ops.IniText(TwainCopyOf("nocopy")));
+         ConsoleText again;
+         EXPECT_EQ(
+             exit_status::kSuccess,
+             RunConsoleCommand(ops, {"set", "off", "/fo", "json"}, &again));
+         EXPECT_FALSE(nlohmann::json::parse(again.out).at("changed"));
+       }},
+      {"set off /machineonly leaves the copies, which test sees",
+       [](auto& ops) { InstallWithCopies(ops, kOn); },
+       {"set", "off", "/machineonly"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOff,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOnWithMore, ops.IniText(TwainCopyOf("scan")));
+         ConsoleText test;
+         EXPECT_EQ(
+             exit_status::kSuccess,
+             RunConsoleCommand(ops, {"test", "off", "/machineonly"}, &test));
+         EXPECT_EQ(exit_status::kNoMatch,
+                   RunConsoleCommand(ops, {"test", "off"}, &test));
+         ConsoleText detect;
+         RunConsoleCommand(ops, {"detect", "off"}, &detect);
+         EXPECT_EQ("", detect.out);
+       }},
+      {"set off: a copy behind a link is refused, the others follow",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOn);
+         ops.SetIniText("C:\\Users\\Public\\Elsewhere\\UnitPrefs.ini", kOn);
+         ops.LinkFolder(
+             "C:\\Users\\scan\\AppData\\Local\\VirtualStore\\WINDOWS",
+             "C:\\Users\\Public\\Elsewhere");
+       },
+       {"set", "off", "/fo", "json"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOff,
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_EQ(kOffWithMore, ops.IniText(TwainCopyOf("admin")));
+         EXPECT_EQ(kOn,
+                   ops.IniText("C:\\Users\\Public\\Elsewhere\\UnitPrefs.ini"));
+         EXPECT_NE(std::string::npos,
+                   console.err.find("(VirtualStore copy of SCANPC01\\scan) was "
+                                    "not written: behind a link."));
+       }},
+      {"sync: the caller's copies alone follow, without administrators",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOff);
+         ops.tokenGroups = {{"S-1-1-0", 7}, {"S-1-5-32-545", 7}};
+       },
+       {"sync"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOffWithMore, ops.IniText(TwainCopyOf("admin")));
+         EXPECT_EQ(kOnWithMore, ops.IniText(TwainCopyOf("scan")));
+       }},
+      {"query /fo json: each copy's SID, user and whether it differs",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOn);
+         ops.SetIniText(TwainCopyOf("scan"), kOff);
+         ops.profiles.push_back({"S-1-5-21-1-2-3-1004", "", "", "unreadable"});
+       },
+       {"query", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto&, const ConsoleText& console) {
+         const auto json = nlohmann::json::parse(console.out);
+         const auto copies = json.at("virtualStore");
+         ASSERT_EQ(2u, copies.size());
+         EXPECT_EQ(FakePlatformOps::kUserSid, copies.at(0).at("sid"));
+         EXPECT_EQ("SCANPC01\\admin", copies.at(0).at("user"));
+         EXPECT_FALSE(copies.at(0).at("differs").get<bool>());
+         EXPECT_EQ(kScanSid, copies.at(1).at("sid"));
+         EXPECT_TRUE(copies.at(1).at("differs").get<bool>());
+         EXPECT_EQ(1, json.at("profilesNotExamined"));
+       }},
+      {"set off: a profile that cannot be examined fails the run",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOn);
+         ops.profiles.push_back({"S-1-5-21-1-2-3-1004", "SCANPC01\\gone", "",
+                                 "its ProfileImagePath cannot be read"});
+       },
+       {"set", "off"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOff,
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos,
+                   console.err.find("The profile of SCANPC01\\gone cannot be "
+                                    "examined: its ProfileImagePath cannot be "
+                                    "read."));
+         EXPECT_EQ(kOffWithMore, ops.IniText(TwainCopyOf("scan")));
+         ConsoleText test;
+         EXPECT_EQ(exit_status::kNoMatch,
+                   RunConsoleCommand(ops, {"test", "off"}, &test));
+       }},
+      {"set off: a copy of a program not installed is never written",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOn);
+         ops.RemoveIni("C:\\WINDOWS\\twain_32\\Norvtw32\\NorvM7720.ds");
+       },
+       {"set", "off"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOnWithMore, ops.IniText(TwainCopyOf("scan")));
+         ConsoleText query;
+         RunConsoleCommand(ops, {"query", "/fo", "json"}, &query);
+         EXPECT_EQ(0,
+                   nlohmann::json::parse(query.out).at("virtualStoreDiffering"))
+             << "no program, no value to differ from";
+       }},
+      {"set off: a profile folder the ANSI code page cannot spell, by SID",
+       [](auto& ops) {
+         Install(ops, kOn, kOn);
+         ops.profiles = {{kScanSid, "", "C:\\Users\\?", ""}};
+         ops.profileFolders[kScanSid] = "C:\\Users\\\xCE\x94";
+         ops.SetIniText("C:\\Users\\\xCE\x94\\AppData\\Local\\VirtualStore" +
+                            std::string(kTwainIni).substr(2),
+                        kOn);
+       },
+       {"set", "off"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOff,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOff, ops.IniText("C:\\Users\\\xCE\x94\\AppData\\Local\\"
+                                     "VirtualStore" +
+                                     std::string(kTwainIni).substr(2)));
+       }},
       {"set with nothing usable",
        [](auto&) {},
        {"set", "on", "/fo", "json"},
@@ -897,10 +1071,11 @@ TEST(VrpsetCommands, JsonFitsOneLineOfWhatTheEnginesKeep) {
   const std::string windows = ops.windowsDir;
   ops.AddFileWithVersion(windows + "\\twain_32\\Norvtw32\\NorvM7720.ds", "9.0");
   ops.AddFileWithVersion(windows + "\\Pixtran\\RXM7720.pxn", "3.0");
-  ops.profileDirs.clear();
-  for (int i = 0; i < 30; ++i) {
+  ops.profiles.clear();
+  for (int i = 0; i < 500; ++i) {
     const std::string profile = "C:\\Users\\user" + std::to_string(i);
-    ops.profileDirs.push_back(profile);
+    ops.profiles.push_back({"S-1-5-21-1-2-3-" + std::to_string(2000 + i),
+                            "SCANPC01\\user" + std::to_string(i), profile, ""});
     ops.SetIniText(profile + "\\AppData\\Local\\VirtualStore" +
                        windows.substr(2) +
                        "\\twain_32\\Norvtw32\\UnitPrefs.ini",
@@ -920,8 +1095,10 @@ TEST(VrpsetCommands, JsonFitsOneLineOfWhatTheEnginesKeep) {
     const auto json = nlohmann::json::parse(line);  // throws unless valid
     EXPECT_EQ(words[0], json.at("command"));
     if (words[0] == "query") {
-      EXPECT_EQ(30u, json.at("virtualStore").size() +
-                         json.at("virtualStoreNotListed").get<std::size_t>());
+      EXPECT_EQ(500u, json.at("virtualStore").size() +
+                          json.at("virtualStoreNotListed").get<std::size_t>());
+      EXPECT_EQ(500, json.at("virtualStoreDiffering"))
+          << "counts survive the cut";
       EXPECT_GT(json.at("virtualStoreNotListed").get<int>(), 0);
       EXPECT_NE(std::string::npos, json.at("virtualStore")
                                        .at(0)
@@ -964,7 +1141,7 @@ void InstallLongPaths(FakePlatformOps& ops, int grow) {
   ops.AddFileWithVersion(windows + "\\twain_32\\Norvtw32\\NorvM7720.ds", "9.0");
   ops.AddFileWithVersion(windows + "\\Pixtran\\RXM7720.pxn", "3.0");
   std::string lumora = "C:";
-  while (lumora.size() < 76) lumora += "\\\xE9";
+  while (lumora.size() < 58) lumora += "\\\xE9";
   lumora += std::string(static_cast<std::size_t>(grow), 'x');
   ops.SetInstallDir(lumora);
   ops.AddFileWithVersion(lumora + "\\LumoraApp.exe", "1.1");
@@ -981,16 +1158,17 @@ TEST(VrpsetCommands, JsonBoundIsInclusive) {
       LongestLineKeepingAll(
           {"query", "/fo", "json"},
           [](FakePlatformOps& ops, int grow) {
-            ops.windowsDir = "C:\\" + std::string(120, 'W');
+            ops.windowsDir = "C:\\" + std::string(66, 'W');
             ops.AddFileWithVersion(
                 ops.windowsDir + "\\twain_32\\Norvtw32\\NorvM7720.ds", "9.0");
-            ops.profileDirs.clear();
+            ops.profiles.clear();
             for (int i = 0; i < 5; ++i) {
               const std::string profile =
                   "C:\\Users\\" + std::string(i == 0 ? 40 : 66, 'u') +
                   std::to_string(i) +
                   std::string(i == 0 ? static_cast<std::size_t>(grow) : 0, 'x');
-              ops.profileDirs.push_back(profile);
+              ops.profiles.push_back(
+                  {"S-1-5-21-" + std::to_string(i), "", profile, ""});
               ops.SetIniText(profile + "\\AppData\\Local\\VirtualStore" +
                                  ops.windowsDir.substr(2) +
                                  "\\twain_32\\Norvtw32\\UnitPrefs.ini",
