@@ -470,16 +470,20 @@ std::string SetAsText(const Inventory& inventory, const SetSummary& summary) {
 
 std::string SetAsJson(PlatformOps& ops, const Inventory& inventory,
                       const SetSummary& summary) {
+  // sync has no value of its own: each copy takes its machine file's.
+  const bool sync = std::string(summary.command) == "sync";
   auto build = [&](bool withPaths, std::size_t copies) {
-    std::string json = "{\"command\":\"" + std::string(summary.command) +
-                       "\",\"value\":\"" +
-                       std::string(summary.value == kSkipOn ? "on" : "off") +
-                       "\",\"whatIf\":" + Bool(summary.whatIf) +
-                       ",\"changed\":" + Bool(summary.changed) +
-                       ",\"writerLockSquatted\":" + Bool(summary.lockSquatted) +
-                       ",\"result\":\"" + summary.result +
-                       "\",\"exitCode\":" + std::to_string(summary.exitStatus) +
-                       ",\"targets\":";
+    std::string json =
+        "{\"command\":\"" + std::string(summary.command) + "\"" +
+        (sync ? std::string()
+              : std::string(",\"value\":\"") +
+                    (summary.value == kSkipOn ? "on" : "off") + "\"") +
+        ",\"whatIf\":" + Bool(summary.whatIf) +
+        ",\"changed\":" + Bool(summary.changed) +
+        ",\"writerLockSquatted\":" + Bool(summary.lockSquatted) +
+        ",\"result\":\"" + summary.result +
+        "\",\"exitCode\":" + std::to_string(summary.exitStatus) +
+        ",\"targets\":";
     json += TargetsJson(
         ops, inventory, withPaths,
         [](const TargetReport& report) {
