@@ -420,7 +420,8 @@ TEST_F(PlatformContract, Win32PrivateFolderAcl) {
 }
 
 // Whether a program runs: this one does; a copy of it of the same name does
-// not, until it is started, and then also under another name.
+// not, until it is started, and then also under another path and another
+// file name (hard links of the started file).
 TEST_F(PlatformContract, Win32ProgramRunning) {
   OsHandle folder = nullptr;
   world->MakeDirectory(root + "\\sub");
@@ -430,14 +431,28 @@ TEST_F(PlatformContract, Win32ProgramRunning) {
   ASSERT_NE(nullptr, slash);
   const std::string exe = slash + 1;
   ASSERT_TRUE(CopyFileA(self, (root + "\\sub\\" + exe).c_str(), TRUE));
-  auto running = [&](const std::string& dir) {
+  // SeDebugPrivilege, enabled for the look, is put back as it was.
+  auto debugging = [] {
+    HANDLE token = nullptr;
+    PRIVILEGE_SET debug = {1, PRIVILEGE_SET_ALL_NECESSARY, {}};
+    BOOL enabled = FALSE;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege",
+                                      &debug.Privilege[0].Luid) &&
+                PrivilegeCheck(token, &debug, &enabled));
+    CloseHandle(token);
+    return enabled;
+  };
+  auto running = [&](const std::string& dir, const std::string& name = "") {
     OsHandle program = nullptr;
     int created = 0;
     EXPECT_EQ(OpenOutcome::kOpened, ops.OpenFolder(dir.c_str(), &folder));
     EXPECT_EQ(OpenOutcome::kOpened,
-              ops.OpenFileIn(folder, exe.c_str(), FileUse::kRead, &program,
-                             &created));
+              ops.OpenFileIn(folder, (name.empty() ? exe : name).c_str(),
+                             FileUse::kAttributes, &program, &created));
+    const BOOL debuggingBefore = debugging();
     const int answer = ops.IsProgramRunning(program);
+    EXPECT_EQ(debuggingBefore, debugging());
     ops.CloseOsHandle(program);
     ops.CloseOsHandle(folder);
     return answer;
@@ -454,6 +469,8 @@ TEST_F(PlatformContract, Win32ProgramRunning) {
   world->MakeDirectory(root + "\\named");
   world->LinkFile(line, root + "\\named\\" + exe);
   EXPECT_EQ(1, running(root + "\\named"));
+  world->LinkFile(line, root + "\\named\\other.exe");
+  EXPECT_EQ(1, running(root + "\\named", "other.exe"));
   TerminateProcess(started.hProcess, 0);
   WaitForSingleObject(started.hProcess, 10000);
   CloseHandle(started.hThread);

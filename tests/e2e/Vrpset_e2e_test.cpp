@@ -204,7 +204,9 @@ TEST_F(VrpsetE2E, BusyWhileTheDialogOrTheCaptureApplicationRuns) {
 
 // A user's program named LumoraApp.exe, in a folder whose name the ANSI
 // code page cannot spell, does not stop set: only the capture application's
-// own does (above).
+// own does (above). Nor does it when the user holds that folder shut, nor
+// when the folder was renamed under it, so that its image cannot be reached
+// by the name the process has.
 TEST_F(VrpsetE2E, AUsersLumoraAppDoesNotBlock) {
   InstallTwainAndIsis(kOff, kOff);
   install.InstallCapture(kLumora11);
@@ -212,24 +214,34 @@ TEST_F(VrpsetE2E, AUsersLumoraAppDoesNotBlock) {
       L"C:\\Users\\Public\\\u0416\u0443\u0440\u043d\u0430\u043b";
   const std::wstring lumora = theirs + L"\\LumoraApp.exe";
   const std::string bare = ProgramDirectory() + "\\vrp_bare_messagebox.exe";
-  CreateDirectoryW(theirs.c_str(), nullptr);
-  ASSERT_TRUE(CopyFileW(std::wstring(bare.begin(), bare.end()).c_str(),
-                        lumora.c_str(), FALSE));
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessW(lumora.c_str(), nullptr, nullptr, nullptr, FALSE,
-                             0, nullptr, nullptr, &startup, &process));
-  WaitForInputIdle(process.hProcess, 10000);
-  const ConsoleRun run = RunConsoleProgram("vrpset.exe", "set on");
-  TerminateProcess(process.hProcess, 0);
-  WaitForSingleObject(process.hProcess, 10000);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  DeleteFileW(lumora.c_str());
-  RemoveDirectoryW(theirs.c_str());
-  EXPECT_EQ(0u, run.status) << run.err;
-  EXPECT_EQ(1, ScannerInstall::ReadOption(install.CaptureIni()));
+  for (const std::wstring& folder : {theirs, theirs + L"-moved"}) {
+    SCOPED_TRACE(folder == theirs ? "held shut" : "renamed, then held shut");
+    ScannerInstall::WriteFile(install.CaptureIni(), kOff);
+    CreateDirectoryW(theirs.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(std::wstring(bare.begin(), bare.end()).c_str(),
+                          lumora.c_str(), FALSE));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(lumora.c_str(), nullptr, nullptr, nullptr, FALSE,
+                               0, nullptr, nullptr, &startup, &process));
+    WaitForInputIdle(process.hProcess, 10000);
+    EXPECT_TRUE(folder == theirs || MoveFileW(theirs.c_str(), folder.c_str()));
+    const HANDLE held =
+        CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, 0, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, held);
+    const ConsoleRun run = RunConsoleProgram("vrpset.exe", "set on");
+    CloseHandle(held);
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    DeleteFileW((folder + L"\\LumoraApp.exe").c_str());
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ(1, ScannerInstall::ReadOption(install.CaptureIni()));
+  }
 }
 
 // What a user who may write in the capture application's folder can plant
