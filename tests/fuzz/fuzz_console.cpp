@@ -30,7 +30,7 @@ void CheckJson(const std::string& out) {
 }
 
 void CheckCsv(const std::string& out) {
-  for (const auto& record : ReadCsv(out)) Require(record.size() == 5);
+  for (const auto& record : ReadCsv(out)) Require(record.size() == 6);
 }
 
 // A machine from the input: which targets are there, their versions, the
