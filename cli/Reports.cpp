@@ -115,8 +115,7 @@ std::string UserName(const std::string& sid, const std::string& account) {
 
 std::string ProblemText(const ProfileProblem& problem) {
   return problem.profile.problem.empty()
-             ? problem.profile.folder + ": " +
-                   CheckFailureText(problem.folderFailure)
+             ? problem.folder + ": " + CheckFailureText(problem.folderFailure)
              : problem.profile.problem;
 }
 
@@ -276,7 +275,8 @@ std::string CopiesJson(PlatformOps& ops, const Inventory& inventory,
   }
   return json + "],\"virtualStoreNotListed\":" +
          std::to_string(copies.size() - listed) + ",\"profilesNotExamined\":" +
-         std::to_string(inventory.store.problems.size());
+         std::to_string(inventory.store.problems.size()) +
+         ",\"profilesListed\":" + Bool(inventory.store.profilesListed);
 }
 
 // The query as JSON listing at most `copies` VirtualStore copies, and each
@@ -404,8 +404,12 @@ std::string QueryAsCsv(const Inventory& inventory, bool header) {
                     "", copy.path, CopyValueText(copy),
                     UserName(copy.sid, copy.user)});
   }
+  if (!inventory.store.profilesListed) {
+    csv += CsvLine({"", "profile not examined", "", "",
+                    "the user profiles cannot be listed", ""});
+  }
   for (const ProfileProblem& problem : inventory.store.problems) {
-    csv += CsvLine({"", "profile not examined", "", problem.profile.folder,
+    csv += CsvLine({"", "profile not examined", "", problem.folder,
                     ProblemText(problem),
                     UserName(problem.profile.sid, problem.profile.account)});
   }

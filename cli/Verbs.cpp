@@ -47,10 +47,11 @@ const char* const kUsage =
     "\r\n"
     "Exit status: 0 success, 1 no match or something cannot be checked\r\n"
     "(test, detect), 2 usage error, 3 no program installed and new\r\n"
-    "enough (every command but query), 4 some INI file not written or\r\n"
-    "some program cannot be checked (set), 5 not an administrator, 6 ended\r\n"
-    "unexpectedly, 7 some INI file not written and not put back (check\r\n"
-    "it), 1618 busy (another copy, or LumoraApp.exe running).\r\n";
+    "enough (test, detect, set), 4 some INI file or copy not written,\r\n"
+    "or some program or profile cannot be checked (set, sync), 5 not an\r\n"
+    "administrator, 6 ended unexpectedly, 7 some INI file or copy not\r\n"
+    "written and not put back (check it), 1618 busy (another copy, or\r\n"
+    "LumoraApp.exe running).\r\n";
 
 namespace {
 

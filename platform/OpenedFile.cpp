@@ -78,7 +78,8 @@ OpenOutcome OpenedFile::OpenTrying(const FolderOpener& openFolder,
 OpenOutcome OpenedFile::OpenOnce(const FolderOpener& openFolder,
                                  const char* name, FileUse use) {
   OpenOutcome outcome = openFolder(&folder_);
-  if (outcome != OpenOutcome::kOpened) {
+  reachedFolder_ = outcome == OpenOutcome::kOpened;
+  if (!reachedFolder_) {
     folder_ = nullptr;
     return outcome;
   }

@@ -74,6 +74,9 @@ class OpenedFile {
   // Why the last Open, Read or CopyToPrivate did not succeed (kNone when it
   // did, or when Open found nothing there).
   CheckFailure failure() const { return failure_; }
+  // Whether the last open got as far as the file's folder: one that did
+  // not could not tell whether the file is there.
+  bool reachedFolder() const { return reachedFolder_; }
   // Where its folder is, as Windows' final path of the folder gives it;
   // false when it cannot be had.
   bool FolderPath(std::string* path) const;
@@ -91,6 +94,7 @@ class OpenedFile {
   OsHandle file_ = nullptr;
   bool created_ = false;
   mutable CheckFailure failure_ = CheckFailure::kNone;
+  bool reachedFolder_ = false;
 };
 
 // Removes the run's private folder when it goes out of scope: every way out

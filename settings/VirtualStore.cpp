@@ -118,16 +118,17 @@ VirtualStoreScan FindStoreCopies(PlatformOps& ops,
   for (const UserProfile& profile : profiles) {
     if (!onlySid.empty() && profile.sid != onlySid) continue;
     if (!profile.problem.empty()) {
-      scan.problems.push_back({profile, CheckFailure::kNone});
+      scan.problems.push_back({profile, CheckFailure::kNone, ""});
       continue;
     }
     OsHandle folder = nullptr;
     const OpenOutcome opened = ops.OpenProfileFolder(profile.sid, &folder);
     if (opened == OpenOutcome::kMissing) continue;
     if (opened != OpenOutcome::kOpened) {
-      scan.problems.push_back({profile, FailureOf(opened)});
+      scan.problems.push_back({profile, FailureOf(opened), profile.folder});
       continue;
     }
+    bool folderProblem = false;
     for (const Candidate& candidate : candidates) {
       const IniFileSlot& slot = kIniFiles[candidate.slot];
       const std::string folderInProfile =
@@ -136,6 +137,16 @@ VirtualStoreScan FindStoreCopies(PlatformOps& ops,
       const OpenOutcome found =
           copy.OpenBelow(folder, folderInProfile, kIniCopyName, FileUse::kRead);
       if (found == OpenOutcome::kMissing) continue;
+      // A folder on the way that cannot be opened (or is a link) hides
+      // whether there is a copy at all: the profile cannot be examined.
+      if (!copy.reachedFolder()) {
+        if (!folderProblem) {
+          scan.problems.push_back({profile, copy.failure(),
+                                   profile.folder + "\\" + folderInProfile});
+        }
+        folderProblem = true;
+        continue;
+      }
       StoreCopy entry = {
           candidate.slot,
           slot.target,

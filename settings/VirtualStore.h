@@ -37,6 +37,7 @@ struct StoreCopy {
 struct ProfileProblem {
   UserProfile profile;
   CheckFailure folderFailure;
+  std::string folder;  // the folder that failed, for reports
 };
 
 struct VirtualStoreScan {
