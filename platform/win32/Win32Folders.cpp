@@ -275,6 +275,9 @@ int Win32PlatformOps::FolderFinalPath(OsHandle folder, std::string* path) {
   } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
     final = final.substr(4);
   }
+  // A volume's root keeps its backslash: "C:" alone names whatever folder
+  // is current on drive C.
+  if (final.size() == 2 && final[1] == L':') final += L'\\';
   return WideToAnsiExact(final, path) ? 1 : 0;
 }
 

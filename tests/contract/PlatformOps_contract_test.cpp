@@ -271,6 +271,68 @@ TEST_F(PlatformContract, FilesInUsersFoldersAreReachedThroughHandlesAlone) {
   EXPECT_FALSE(world->ReadTextFile(root + "\\Other.ini").has_value());
 }
 
+// A folder below an opened one, as a user's VirtualStore folder is reached
+// from the profile folder: one plain component after another, none a
+// link; its final path the same however the opened folder was spelled.
+TEST_F(PlatformContract, FoldersBelowAnOpenedFolderFollowNoLink) {
+  world->MakeDirectory(root + "\\a\\b");
+  world->MakeDirectory(root + "\\target");
+  world->LinkFolder(root + "\\a\\linked", root + "\\target");
+  std::string slashed = root;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  std::string expected;
+  for (const std::string& spelling : {root, slashed, root + "\\x\\.."}) {
+    OsHandle base = nullptr;
+    ASSERT_EQ(OpenOutcome::kOpened, ops.OpenFolder(spelling.c_str(), &base));
+    std::string final;
+    ASSERT_NE(0, ops.FolderFinalPath(base, &final));
+    if (expected.empty()) expected = final;
+    EXPECT_EQ(expected, final) << spelling;
+    const struct {
+      const char* relative;
+      OpenOutcome outcome;
+    } rows[] = {
+        {"a\\b", OpenOutcome::kOpened},
+        {"A", OpenOutcome::kOpened},
+        {"a\\missing", OpenOutcome::kMissing},
+        {"a\\linked", OpenOutcome::kLeadsElsewhere},
+        {"a\\..\\a\\b", OpenOutcome::kFailed},
+        {"..", OpenOutcome::kFailed},
+        {"", OpenOutcome::kFailed},
+        {"a\\.", OpenOutcome::kFailed},
+        {"\\a", OpenOutcome::kFailed},
+        {"C:\\a", OpenOutcome::kFailed},
+    };
+    for (const auto& row : rows) {
+      OsHandle folder = nullptr;
+      EXPECT_EQ(row.outcome, ops.OpenFolderBelow(base, row.relative, &folder))
+          << row.relative;
+      if (row.outcome != OpenOutcome::kOpened) continue;
+      std::string below;
+      EXPECT_NE(0, ops.FolderFinalPath(folder, &below));
+      EXPECT_EQ(0, below.rfind(final + "\\", 0)) << below;
+      ops.CloseOsHandle(folder);
+    }
+    ops.CloseOsHandle(base);
+  }
+  // A user's copy is updated where it is, and never made where it is not.
+  OsHandle base = nullptr;
+  OsHandle file = nullptr;
+  int created = 0;
+  ASSERT_EQ(OpenOutcome::kOpened, ops.OpenFolder(root.c_str(), &base));
+  EXPECT_EQ(
+      OpenOutcome::kMissing,
+      ops.OpenFileIn(base, "Copy.ini", FileUse::kUpdate, &file, &created));
+  EXPECT_FALSE(world->ReadTextFile(root + "\\Copy.ini").has_value());
+  world->WriteTextFile(root + "\\Copy.ini", "[Special]\r\n");
+  ASSERT_EQ(
+      OpenOutcome::kOpened,
+      ops.OpenFileIn(base, "Copy.ini", FileUse::kUpdate, &file, &created));
+  EXPECT_EQ(0, created);
+  ops.CloseOsHandle(file);
+  ops.CloseOsHandle(base);
+}
+
 // Windows' profile functions get a private copy, which goes with its folder.
 TEST_F(PlatformContract, PrivateCopiesAreReadAndRemovedWithTheirFolder) {
   std::string copy;
@@ -481,19 +543,29 @@ TEST_F(PlatformContract, Win32ProgramRunning) {
 TEST_F(PlatformContract, Win32FolderSpellings) {
   OsHandle folder = nullptr;
   world->MakeDirectory(root + "\\sub");
-  auto opens = [&](const std::string& spelling) {
-    const OpenOutcome opened = ops.OpenFolder(spelling.c_str(), &folder);
-    if (opened == OpenOutcome::kOpened) ops.CloseOsHandle(folder);
-    return opened == OpenOutcome::kOpened;
+  // The folder's final path, as VirtualStore copies are found by it.
+  auto finalPath = [&](const std::string& spelling) {
+    std::string path = "not opened";
+    if (ops.OpenFolder(spelling.c_str(), &folder) != OpenOutcome::kOpened) {
+      return path;
+    }
+    if (!ops.FolderFinalPath(folder, &path)) path = "no final path";
+    ops.CloseOsHandle(folder);
+    return path;
   };
-  EXPECT_TRUE(opens("C:\\"));
-  EXPECT_TRUE(opens("\\\\?\\" + root + "\\sub"));
+  auto opens = [&](const std::string& spelling) {
+    return finalPath(spelling) != "not opened";
+  };
+  EXPECT_EQ("C:\\", finalPath("C:\\"));
+  const std::string sub = finalPath(root + "\\sub");
+  EXPECT_EQ(sub, finalPath("\\\\?\\" + root + "\\sub"));
   world->MakeDirectory(root + "\\A long name");
   char shortName[MAX_PATH];
   const DWORD length =
       GetShortPathNameA((root + "\\A long name").c_str(), shortName, MAX_PATH);
   ASSERT_TRUE(length > 0 && length < MAX_PATH);
-  EXPECT_TRUE(opens(shortName)) << shortName;
+  EXPECT_EQ(finalPath(root + "\\A long name"), finalPath(shortName))
+      << shortName;
 
   // While a drive leads into the folder (and for a moment after), Wine
   // names what lies there by that drive.
