@@ -3,8 +3,11 @@
 // output and standard error it must give and the files it must leave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -418,6 +421,160 @@ TEST_F(VrpsetE2E, QueryListsAVirtualStoreCopyUnderProgramFiles) {
   ASSERT_EQ(1u, copies.size()) << run.out;
   EXPECT_EQ("Lumora", copies.at(0).at("target"));
   EXPECT_EQ("on", copies.at(0).at("value"));
+}
+
+// Profiles in Wine's ProfileList: its user's, one added as REG_EXPAND_SZ
+// with letters the ANSI code page lacks, one with a VirtualStore folder but
+// no copy, a ".bak" key and a service's SID (neither a user who scans).
+// Each step runs on the copies the step before left, or ("again") on them
+// put back at 1; one ("link") adds a profile whose VirtualStore folder is a
+// link to a user's folder. sync runs as the Wine user.
+TEST_F(VrpsetE2E, EveryUsersCopyFollowsTheMachineFile) {
+  namespace fs = std::filesystem;
+  wchar_t programFiles[MAX_PATH];
+  wchar_t wineUser[MAX_PATH];
+  ASSERT_GT(
+      GetEnvironmentVariableW(L"ProgramFiles(x86)", programFiles, MAX_PATH),
+      0u);
+  ASSERT_GT(GetEnvironmentVariableW(L"USERPROFILE", wineUser, MAX_PATH), 0u);
+  const fs::path lumora = fs::path(programFiles) / "VRP Lumora";
+  install.InstallCapture(kLumora11, lumora.string());
+  ScannerInstall::WriteFile(install.CaptureIni(), kOn);
+  const std::wstring below = lumora.wstring().substr(2) + L"\\UnitPrefs.ini";
+  const std::wstring store = L"\\AppData\\Local\\VirtualStore" + below;
+  const std::wstring list =
+      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+  const std::string other = "[Other]\r\nEnableVeloRidePass=1\r\n";
+  const std::wstring greek = L"\\users\\\u0394\u03bf\u03ba\u03b9\u03bc\u03ae";
+  const struct {
+    std::wstring sid;
+    std::wstring stored;  // ProfileImagePath ("": Wine's own entry)
+    std::wstring folder;  // as expanded, where it is REG_EXPAND_SZ
+    std::string on;       // its copy as planted ("": none)
+    std::string off;      // the copy once it follows
+  } profiles[] = {
+      {L"S-1-5-21-0-0-0-1000", L"", wineUser, kOn, kOff},
+      {L"S-1-5-21-7-7-7-1001", L"%SystemDrive%" + greek, L"C:" + greek,
+       other + kOn, other + kOff},
+      {L"S-1-5-21-7-7-7-1002", L"C:\\users\\vrp-no-copy", L"", "", ""},
+      {L"S-1-5-21-7-7-7-1001.bak", L"C:\\users\\vrp-bak", L"", kOn, kOff},
+      {L"S-1-5-18", L"C:\\users\\vrp-service", L"", kOn, kOff},
+      {L"S-1-5-21-7-7-7-1003", L"C:\\users\\vrp-linked", L"", "", ""},
+  };
+  auto folderOf = [](const auto& profile) {
+    return fs::path(profile.folder.empty() ? profile.stored : profile.folder);
+  };
+  auto addProfile = [&](const auto& profile) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE, (list + profile.sid).c_str(),
+                              0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                              nullptr, &key, nullptr));
+    RegSetValueExW(
+        key, L"ProfileImagePath", 0,
+        profile.folder.empty() ? REG_SZ : REG_EXPAND_SZ,
+        reinterpret_cast<const BYTE*>(profile.stored.c_str()),
+        static_cast<DWORD>((profile.stored.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  };
+  const fs::path linked = folderOf(profiles[5]) / "AppData\\Local";
+  const fs::path theirs = "C:\\vrp-users-store";
+  // Whatever a failed step leaves goes too: keys, the link, then folders.
+  struct Planted {
+    std::vector<std::wstring> keys;
+    std::vector<fs::path> folders;
+    std::string link;
+    ~Planted() {
+      for (const auto& key : keys) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), KEY_WOW64_64KEY, 0);
+      }
+      if (!link.empty()) ScannerInstall::LinkFolder(link, "", true);
+      std::error_code ignored;
+      for (const auto& folder : folders) fs::remove_all(folder, ignored);
+    }
+  } planted;
+  planted.folders = {fs::path(wineUser) / "AppData\\Local\\VirtualStore",
+                     theirs};
+  for (std::size_t i = 1; i < std::size(profiles); ++i) {
+    planted.keys.push_back(list + profiles[i].sid);
+    planted.folders.push_back(folderOf(profiles[i]));
+    if (i < 5) addProfile(profiles[i]);
+  }
+  auto plant = [&] {
+    for (std::size_t i = 0; i < 5; ++i) {
+      fs::create_directories(
+          fs::path(folderOf(profiles[i]) += store).parent_path());
+      if (!profiles[i].on.empty()) {
+        std::ofstream(folderOf(profiles[i]) += store, std::ios::binary)
+            << profiles[i].on;
+      }
+    }
+  };
+  auto read = [](const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  const struct {
+    const char* arguments;
+    DWORD status;
+    const char* copies;  // each profile's: '1' as planted, '0' following
+    bool again;
+    bool link;
+    std::function<void(const ConsoleRun&)> check;
+  } steps[] = {
+      {"set off /machineonly", 0, "11111", false, false, nullptr},
+      {"test off", 1, "11111", false, false, nullptr},
+      {"query /fo json", 0, "11111", false, false,
+       [](const ConsoleRun& run) {
+         const auto json = nlohmann::json::parse(run.out);
+         std::vector<std::string> listed;
+         for (const auto& copy : json.at("virtualStore")) {
+           listed.push_back(copy.at("sid").get<std::string>() +
+                            copy.at("differs").dump());
+         }
+         std::sort(listed.begin(), listed.end());
+         EXPECT_EQ((std::vector<std::string>{"S-1-5-21-0-0-0-1000true",
+                                             "S-1-5-21-7-7-7-1001true"}),
+                   listed)
+             << run.out;
+       }},
+      {"set off", 0, "00111", false, false, nullptr},
+      {"test off", 0, "00111", false, false, nullptr},
+      {"set off", 4, "00111", true, true,
+       [&](const ConsoleRun& run) {
+         EXPECT_NE(std::string::npos, run.err.find("S-1-5-21-7-7-7-1003"))
+             << run.err;
+         EXPECT_EQ(kOn, read(fs::path(theirs) += below));
+       }},
+      {"sync", 0, "01111", true, false, nullptr},
+  };
+  plant();
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.arguments);
+    if (step.again) plant();
+    if (step.link) {
+      addProfile(profiles[5]);
+      fs::create_directories(linked);
+      fs::create_directories(fs::path(fs::path(theirs) += below).parent_path());
+      std::ofstream(fs::path(theirs) += below, std::ios::binary) << kOn;
+      planted.link = (linked / "VirtualStore").string();
+      ASSERT_TRUE(ScannerInstall::LinkFolder(planted.link, theirs.string()));
+    }
+    const ConsoleRun run = RunConsoleProgram("vrpset.exe", step.arguments);
+    if (step.link)
+      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (list + profiles[5].sid).c_str(),
+                      KEY_WOW64_64KEY, 0);
+    EXPECT_EQ(step.status, run.status) << run.err;
+    for (std::size_t i = 0; i < 5; ++i) {
+      EXPECT_EQ(step.copies[i] == '1' ? profiles[i].on : profiles[i].off,
+                read(folderOf(profiles[i]) += store))
+          << "profile " << i;
+    }
+    EXPECT_TRUE(
+        fs::is_directory((folderOf(profiles[2]) += store).parent_path()));
+    if (step.check) step.check(run);
+  }
+  EXPECT_EQ(0, ScannerInstall::ReadOption(install.CaptureIni()));
 }
 
 }  // namespace
