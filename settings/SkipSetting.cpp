@@ -25,8 +25,15 @@ FileWriteOutcome WriteOptionTo(PlatformOps& ops, const FileOpener& open,
   if (mode != WriteMode::kEveryFile) {
     OpenedFile file(ops);
     const OpenOutcome opened = open(file, FileUse::kRead);
-    if (OptionHolds(ReadOpenedOption(ops, file, opened, key), state)) {
-      return FileWriteOutcome::kAlreadySet;
+    CheckFailure unread = CheckFailure::kNone;
+    const StoredOption stored =
+        ReadOpenedOption(ops, file, opened, key, &unread);
+    if (OptionHolds(stored, state)) return FileWriteOutcome::kAlreadySet;
+    // What-if writes nothing, so it cannot find out that a file it could
+    // not even read will not be written either: it says so now.
+    if (mode == WriteMode::kWhatIf && stored == StoredOption::kUnreadable) {
+      if (why != nullptr) *why = unread;
+      return FileWriteOutcome::kFailed;
     }
   }
   if (mode == WriteMode::kWhatIf) return FileWriteOutcome::kWouldChange;

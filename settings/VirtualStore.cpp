@@ -178,6 +178,7 @@ bool WriteStoreCopies(PlatformOps& ops, VirtualStoreScan& scan,
       written = false;
       continue;
     }
+    copy.failure = CheckFailure::kNone;
     // A copy is only ever updated: one made now would pin its user to it.
     copy.outcome = WriteOptionTo(
         ops,

@@ -5,6 +5,7 @@
 // After windows.h:
 #include <winternl.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/win32/NtOpenRelative.h"
@@ -94,48 +95,69 @@ RelativeOpen HowToOpen(FileUse use, ULONG options) {
       options};
 }
 
-// Whether two handles are of one file: the same volume and file index.
-bool SameFile(HANDLE first, HANDLE second) {
-  BY_HANDLE_FILE_INFORMATION a;
-  BY_HANDLE_FILE_INFORMATION b;
-  return GetFileInformationByHandle(first, &a) &&
-         GetFileInformationByHandle(second, &b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
-}
+// Reparse tags that keep a file's data in the file system itself, behind
+// a filter in the kernel: WOF compression (compact /exe) and
+// deduplication. Others that redirect no name (cloud files, projected
+// files) hand the data over from a provider a user may run, which could
+// make this run wait on it or feed it what it likes; such a file cannot be
+// checked. Microsoft's "Reparse Point Tags" page names the tags.
+constexpr DWORD kWofTag = 0x80000017;    // IO_REPARSE_TAG_WOF
+constexpr DWORD kDedupTag = 0x80000013;  // IO_REPARSE_TAG_DEDUP
+// FILE_ATTRIBUTE_OFFLINE, _RECALL_ON_OPEN and _RECALL_ON_DATA_ACCESS ("File
+// Attribute Constants"): data that is not on the volume.
+constexpr DWORD kDataElsewhere = 0x00001000 | 0x00040000 | 0x00400000;
 
-// A file that carries a reparse point which redirects no name (WOF
-// compression, deduplication, a cloud placeholder) was opened as the
-// reparse point itself, whose data is not the file's: it is opened again,
-// relative to the same folder, through the filter that keeps its data. The
-// second open could follow a link planted in between, so it counts only
-// when it reaches the very file the first one found.
-OpenOutcome OpenThroughFilter(HANDLE folder, const std::wstring& name,
-                              RelativeOpen how, HANDLE* file) {
+// A file that carries a reparse point which redirects no name was opened
+// as the reparse point itself, whose data is not the file's. It is opened
+// again through the filter that keeps its data, by its file ID (relative
+// to the folder's handle, which names the volume), so that no name is
+// looked up again and no link planted in between is followed; the first
+// handle is closed before, since it shares less than the second asks.
+OpenOutcome OpenThroughFilter(HANDLE folder, RelativeOpen how, FileUse use,
+                              HANDLE* file) {
   FILE_ATTRIBUTE_TAG_INFO tag;
+  BY_HANDLE_FILE_INFORMATION first;
   if (!GetFileInformationByHandleEx(*file, FileAttributeTagInfo, &tag,
                                     sizeof tag) ||
-      !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      RedirectsName(tag.FileAttributes, tag.ReparseTag)) {
+      !GetFileInformationByHandle(*file, &first)) {
+    return OpenOutcome::kFailed;
+  }
+  if ((tag.FileAttributes & kDataElsewhere) != 0) {
+    return OpenOutcome::kCannotCheck;
+  }
+  if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     return OpenOutcome::kOpened;
   }
-  how.options &= ~static_cast<ULONG>(FILE_OPEN_REPARSE_POINT);
+  if (tag.ReparseTag != kWofTag && tag.ReparseTag != kDedupTag) {
+    return OpenOutcome::kCannotCheck;
+  }
+  const ULONGLONG id =
+      (ULONGLONG{first.nFileIndexHigh} << 32) | first.nFileIndexLow;
+  std::wstring byId(sizeof id / sizeof(wchar_t), L'\0');
+  std::memcpy(&byId[0], &id, sizeof id);
+  how.options = (how.options & ~static_cast<ULONG>(FILE_OPEN_REPARSE_POINT)) |
+                FILE_OPEN_BY_FILE_ID;
   how.disposition = FILE_OPEN;
+  CloseHandle(*file);
+  *file = nullptr;
   HANDLE reopened = nullptr;
   ULONG_PTR information = 0;
-  const LONG status = OpenRelative(folder, name, how, &reopened, &information);
+  const LONG status = OpenRelative(folder, byId, how, &reopened, &information);
   if (status < 0) return OutcomeOfStatus(status);
-  if (status == nt_status::kOplockBreakInProgress ||
-      !SameFile(*file, reopened)) {
-    CloseHandle(reopened);
-    return status == nt_status::kOplockBreakInProgress
-               ? OpenOutcome::kOplockBreak
-               : OpenOutcome::kLeadsElsewhere;
-  }
-  CloseHandle(*file);
   *file = reopened;
-  return OpenOutcome::kOpened;
+  if (status == nt_status::kOplockBreakInProgress) {
+    return OpenOutcome::kOplockBreak;
+  }
+  BY_HANDLE_FILE_INFORMATION second;
+  if (!GetFileInformationByHandle(reopened, &second)) {
+    return OpenOutcome::kFailed;
+  }
+  // A second name made in between counts as it would have at first.
+  return second.dwVolumeSerialNumber == first.dwVolumeSerialNumber &&
+                 (use == FileUse::kRead || use == FileUse::kAttributes ||
+                  second.nNumberOfLinks == 1)
+             ? OpenOutcome::kOpened
+             : OpenOutcome::kLeadsElsewhere;
 }
 
 }  // namespace
@@ -167,9 +189,12 @@ OpenOutcome Win32PlatformOps::OpenFileIn(OsHandle folder, const char* name,
   }
   OpenOutcome checked = CheckOpened(folder, wideName, opened, use);
   if (checked == OpenOutcome::kOpened && !made) {
-    checked = OpenThroughFilter(folder, wideName, how, &opened);
+    checked = OpenThroughFilter(folder, how, use, &opened);
   }
-  if (checked != OpenOutcome::kOpened) return Refuse(opened, made, checked);
+  if (checked != OpenOutcome::kOpened) {
+    if (opened == nullptr) return checked;
+    return Refuse(opened, made, checked);
+  }
   *file = opened;
   *created = made ? 1 : 0;
   return OpenOutcome::kOpened;

@@ -215,17 +215,22 @@ void RemoveStaleFolders(HANDLE temp) {
         (attributes[index] & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       continue;
     }
+    // A folder another program holds, or holds an oplock on, is in use:
+    // its oplock's break is never waited for (anyone may make a vrp-*
+    // folder where SYSTEM's temporary folder is %WINDIR%\Temp).
     const RelativeOpen how = {DELETE | FILE_LIST_DIRECTORY | READ_CONTROL |
                                   FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                               0, FILE_OPEN,
                               FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT |
-                                  FILE_SYNCHRONOUS_IO_NONALERT};
+                                  FILE_SYNCHRONOUS_IO_NONALERT |
+                                  FILE_COMPLETE_IF_OPLOCKED};
     HANDLE opened = nullptr;
     ULONG_PTR information = 0;
-    if (OpenRelative(temp, names[index], how, &opened, &information) < 0) {
-      continue;
-    }
+    const LONG status =
+        OpenRelative(temp, names[index], how, &opened, &information);
+    if (status < 0) continue;
     const ScopedHandle stale = {opened};
+    if (status == nt_status::kOplockBreakInProgress) continue;
     FILE_ATTRIBUTE_TAG_INFO tag;
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
