@@ -299,6 +299,7 @@ TEST_F(PlatformContract, FoldersBelowAnOpenedFolderFollowNoLink) {
         {"a\\..\\a\\b", OpenOutcome::kFailed},
         {"..", OpenOutcome::kFailed},
         {"", OpenOutcome::kFailed},
+        {"a\\\\b", OpenOutcome::kFailed},
         {"a\\.", OpenOutcome::kFailed},
         {"\\a", OpenOutcome::kFailed},
         {"C:\\a", OpenOutcome::kFailed},

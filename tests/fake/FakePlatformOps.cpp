@@ -534,7 +534,8 @@ OpenOutcome FakePlatformOps::OpenFolderBelow(OsHandle base,
                                              OsHandle* folder) {
   if (ShouldFail(Op::OpenFolder)) return OpenOutcome::kFailed;
   const Held& below = heldFiles_.at(base);
-  const std::string parts = Lower(relative) + "\\";
+  // Each component as given: Lower() would fold a doubled separator.
+  const std::string parts = std::string(relative) + "\\";
   for (std::size_t start = 0, end;
        (end = parts.find('\\', start)) != std::string::npos; start = end + 1) {
     const std::string part = parts.substr(start, end - start);

@@ -617,10 +617,10 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        true,
        true,
        ""},
-      {"set on: an oplock let go after two breaks is waited for",
+      {"set on: an oplock let go after the last retry is waited for",
        [](auto& ops) {
          Install(ops, kOff, kOff);
-         ops.HoldOplock(kTwainProbe, 2);
+         ops.HoldOplock(kTwainProbe, kOplockRetries);
        },
        {"set", "on"},
        exit_status::kSuccess,
@@ -628,7 +628,8 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        false,
        kOn,
        [](auto& ops, const ConsoleText&) {
-         EXPECT_EQ(2 * kOplockPauseMilliseconds, ops.pausedMilliseconds);
+         EXPECT_EQ(kOplockRetries * kOplockPauseMilliseconds,
+                   ops.pausedMilliseconds);
        }},
       {"set on: an oplock never let go is waited for briefly, then reported",
        [](auto& ops) {
@@ -922,8 +923,9 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
        }},
       {"query /fo json: each copy's SID, user and whether it differs",
        [](auto& ops) {
-         InstallWithCopies(ops, kOn);
-         ops.SetIniText(TwainCopyOf("scan"), kOff);
+         InstallWithCopies(ops, kOff);
+         ops.SetIniText(TwainCopyOf("admin"), kOff);
+         ops.HoldShut(TwainCopyOf("scan"));
          ops.profiles.push_back({"S-1-5-21-1-2-3-1004", "", "", "unreadable"});
        },
        {"query", "/fo", "json"},
@@ -939,7 +941,9 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
          EXPECT_EQ("SCANPC01\\admin", copies.at(0).at("user"));
          EXPECT_FALSE(copies.at(0).at("differs").get<bool>());
          EXPECT_EQ(kScanSid, copies.at(1).at("sid"));
-         EXPECT_TRUE(copies.at(1).at("differs").get<bool>());
+         EXPECT_TRUE(copies.at(1).at("differs").get<bool>())
+             << "an unreadable copy holds no value of its file's";
+         EXPECT_EQ("held by another program", copies.at(1).at("reason"));
          EXPECT_EQ(1, json.at("profilesNotExamined"));
        }},
       {"set off: a profile that cannot be examined fails the run",
@@ -1000,6 +1004,92 @@ TEST(VrpsetCommands, ExitStatusOutputAndFilesFollowTheMachine) {
                                      "VirtualStore" +
                                      std::string(kTwainIni).substr(2)));
        }},
+      {"set on: a copy follows a file that already held the value",
+       [](auto& ops) {
+         Install(ops, kOn, kOn);
+         ops.SetIniText(TwainCopyOf("admin"), kOff);
+       },
+       {"set", "on", "/fo", "json"},
+       exit_status::kSuccess,
+       true,
+       false,
+       "",
+       [](auto& ops, const ConsoleText& console) {
+         EXPECT_EQ(kOn, ops.IniText(TwainCopyOf("admin")));
+         EXPECT_TRUE(nlohmann::json::parse(console.out).at("changed"));
+         ConsoleText csv;
+         RunConsoleCommand(ops, {"query", "/fo", "csv", "/nh"}, &csv);
+         EXPECT_NE(std::string::npos, csv.out.find(",on,SCANPC01\\admin\r\n"));
+       }},
+      {"set on: a copy gone before its write is never made again",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOff);
+         ops.SetIniText(TwainCopyOf("scan"), kOff);
+         ops.beforeCall = [&ops](int) {
+           if (ops.CallCount(FakePlatformOps::Op::RewriteOpenedFile) == 1) {
+             ops.RemoveIni(TwainCopyOf("scan"));
+           }
+         };
+       },
+       {"set", "on"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOn,
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(std::nullopt, ops.IniText(TwainCopyOf("scan")));
+       }},
+      {"sync: a copy of a machine file held shut is left, and said",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOff);
+         ops.HoldShut(kTwainIni);
+       },
+       {"sync"},
+       exit_status::kPartial,
+       true,
+       true,
+       "",
+       [](auto& ops, const ConsoleText&) {
+         EXPECT_EQ(kOnWithMore, ops.IniText(TwainCopyOf("admin")));
+       }},
+      {"set off: profiles that cannot be listed fail the run",
+       [](auto& ops) {
+         InstallWithCopies(ops, kOn);
+         ops.FailCall(FakePlatformOps::Op::ListUserProfiles);
+       },
+       {"set", "off"},
+       exit_status::kPartial,
+       true,
+       true,
+       kOff,
+       [](auto&, const ConsoleText& console) {
+         EXPECT_NE(std::string::npos,
+                   console.err.find("The user profiles cannot be listed."));
+       }},
+      {"set on: LumoraApp.exe held shut after detection is not running",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.beforeCall = [&ops](int) {
+           if (ops.CallCount(FakePlatformOps::Op::ReadOpenedFile) == 4) {
+             ops.HoldShut(kCaptureExe);
+           }
+         };
+       },
+       {"set", "on"},
+       exit_status::kSuccess,
+       true,
+       false,
+       kOn},
+      {"set on /whatif: a file held shut would fail, not change",
+       [](auto& ops) {
+         Install(ops, kOff, kOff);
+         ops.HoldShut(kCaptureIni);
+       },
+       {"set", "on", "/whatif"},
+       exit_status::kPartial,
+       true,
+       true,
+       ""},
       {"set with nothing usable",
        [](auto&) {},
        {"set", "on", "/fo", "json"},
