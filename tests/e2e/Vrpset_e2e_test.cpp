@@ -32,6 +32,20 @@ class VrpsetE2E : public E2ETest {
     ScannerInstall::WriteFile(install.IsisIniA(), isis);
     ScannerInstall::WriteFile(install.IsisIniB(), isis);
   }
+  // No run leaves its private folder behind, wherever it was made.
+  void TearDown() override {
+    wchar_t temp[MAX_PATH + 1];
+    wchar_t windows[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+    for (const std::wstring& folder :
+         {std::wstring(temp), std::wstring(windows) + L"\\Temp\\"}) {
+      WIN32_FIND_DATAW found;
+      const HANDLE left = FindFirstFileW((folder + L"vrp-*").c_str(), &found);
+      EXPECT_EQ(INVALID_HANDLE_VALUE, left) << "a private folder is left";
+      if (left != INVALID_HANDLE_VALUE) FindClose(left);
+    }
+  }
   std::vector<std::optional<std::string>> Files() const {
     return {ScannerInstall::ReadFile(install.TwainIni()),
             ScannerInstall::ReadFile(install.IsisIniA()),
