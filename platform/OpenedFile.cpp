@@ -94,10 +94,6 @@ OpenOutcome OpenedFile::OpenOnce(const FolderOpener& openFolder,
   return outcome;
 }
 
-bool OpenedFile::FolderPath(std::string* path) const {
-  return folder_ != nullptr && ops_.FolderFinalPath(folder_, path);
-}
-
 bool OpenedFile::Read(std::size_t maxSize, std::string* bytes) const {
   const bool read =
       file_ != nullptr && ops_.ReadOpenedFile(file_, maxSize, bytes);

@@ -77,9 +77,6 @@ class OpenedFile {
   // Whether the last open got as far as the file's folder: one that did
   // not could not tell whether the file is there.
   bool reachedFolder() const { return reachedFolder_; }
-  // Where its folder is, as Windows' final path of the folder gives it;
-  // false when it cannot be had.
-  bool FolderPath(std::string* path) const;
 
  private:
   using FolderOpener = std::function<OpenOutcome(OsHandle* folder)>;
